@@ -1,0 +1,104 @@
+# Sourced by the project's scripts: tools, build tree, Wine prefix and display.
+# Callers set KESTREL_BUILD (default: build) before sourcing.
+
+KESTREL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+KESTREL_BUILD=${KESTREL_BUILD:-build}
+case "$KESTREL_BUILD" in /*) ;; *) KESTREL_BUILD="$KESTREL_ROOT/$KESTREL_BUILD" ;; esac
+export WINEPREFIX="$KESTREL_BUILD/wineprefix"
+export WINEDEBUG=${WINEDEBUG:--all}
+# A new prefix must not stop to offer Mono or Gecko.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+export WINEARCH=win64
+
+kestrel_started_pids=()
+
+kestrel_log() { echo "[kestrel] $*" >&2; }
+
+# Installs the Debian packages the build and the tests need, once.
+kestrel_install_packages() {
+    local missing=()
+    command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
+    command -v x86_64-w64-mingw32-windres >/dev/null || missing+=(binutils-mingw-w64-x86-64)
+    command -v wine >/dev/null || missing+=(wine64)
+    [ -d /usr/share/wine/fonts ] || missing+=(fonts-wine)
+    command -v Xvfb >/dev/null || missing+=(xvfb)
+    command -v xdpyinfo >/dev/null || missing+=(x11-utils)
+    [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+    command -v cmake >/dev/null || missing+=(cmake)
+    command -v ninja >/dev/null || missing+=(ninja-build)
+    command -v python3 >/dev/null || missing+=(python3)
+    command -v convert >/dev/null || missing+=(imagemagick)
+    if [ ${#missing[@]} -gt 0 ]; then
+        kestrel_log "installing ${missing[*]}"
+        local sudo=""
+        [ "$(id -u)" = 0 ] || sudo=sudo
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+            "${missing[@]}" >"$KESTREL_ROOT/.apt.log" 2>&1 || {
+            cat "$KESTREL_ROOT/.apt.log" >&2
+            return 1
+        }
+    fi
+}
+
+# Configures every time (a second or two): a subsystem folder that appeared since the last
+# run is then picked up.
+kestrel_build() {
+    cmake -G Ninja -S "$KESTREL_ROOT" -B "$KESTREL_BUILD" \
+        -DCMAKE_TOOLCHAIN_FILE="$KESTREL_ROOT/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        ${KESTREL_SUBDIRS:+"-DKESTREL_SUBDIRS=$KESTREL_SUBDIRS"} \
+        >"$KESTREL_BUILD.configure.log" 2>&1 || {
+        cat "$KESTREL_BUILD.configure.log" >&2
+        return 1
+    }
+    cmake --build "$KESTREL_BUILD" -- -k 0
+}
+
+# Creates the build tree's own Wine prefix (about 10 s, once).
+kestrel_prefix() {
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        kestrel_log "creating Wine prefix $WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >"$KESTREL_BUILD/wineboot.log" 2>&1
+        wineserver -w
+    fi
+}
+
+# Starts Xvfb on a free display when there is none. $1: screen size, e.g. 240x320x24.
+kestrel_display() {
+    local screen=${1:-240x320x24}
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+        return 0
+    fi
+    local n=90
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 "$screen" -nolisten tcp >"$KESTREL_BUILD/xvfb.log" 2>&1 &
+    kestrel_started_pids+=($!)
+    export DISPLAY=":$n"
+    local i
+    for i in $(seq 1 50); do
+        xdpyinfo >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    kestrel_log "Xvfb did not start"
+    return 1
+}
+
+# A persistent wineserver: every test process then starts in a fraction of a second.
+# The first Wine process also starts the prefix's services (explorer, winedevice), which
+# would inherit and hold ctest's output pipes: start them here with output to a file.
+kestrel_wineserver() {
+    wineserver -p >"$KESTREL_BUILD/wineserver.log" 2>&1
+    wine wineboot >>"$KESTREL_BUILD/wineserver.log" 2>&1 </dev/null
+}
+
+# Stops what this script started, by pid, and the prefix's wineserver.
+kestrel_cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    local pid
+    for pid in "${kestrel_started_pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+}
