@@ -1,0 +1,56 @@
+#pragma once
+
+#include <windows.h>
+
+#include "connmgr.h"
+#include "connmgr_proxy.h"
+
+// Asks the Connection Manager for a connection to the network serving a URL and watches it
+// on a thread of its own; each status change goes to the overridable handlers below, which
+// run on the watch thread. Their HRESULT: 0 lets the watch go on, anything else ends it.
+class CConnection {
+public:
+    CConnection();
+    virtual ~CConnection();
+
+    CConnection(const CConnection&) = delete;
+    CConnection& operator=(const CConnection&) = delete;
+
+    // Starts bringing the connection up and returns at once. A null url reuses the last one.
+    virtual HRESULT Connect(const wchar_t* url, BOOL proxy);
+    virtual HRESULT OnStatusChanged(DWORD status);
+    virtual HRESULT OnConnectionRequested();
+    virtual HRESULT OnConnectionFailed();
+    virtual HRESULT OnConnected();
+    virtual HRESULT OnDisconnected();
+    virtual HRESULT OnWaiting();
+    virtual HRESULT OnWatchEnded();
+
+    BOOL IsProxyFound() const { return proxyFound; }
+    const wchar_t* GetProxyServer() const { return proxyConfig.szProxyServer; }
+    const wchar_t* GetUrl() const { return url; }
+    DWORD GetLastStatus() const { return lastStatus; }
+
+protected:
+    BOOL QueryProxy(HANDLE connection);
+    // Sets the stop event and waits for the watch thread, at most 3000 ms.
+    void StopWatch();
+
+    HANDLE connection = nullptr;
+
+private:
+    HRESULT MapDestination(const wchar_t* newUrl);
+    static DWORD WINAPI WatchConnection(LPVOID param);
+    DWORD Watch();
+    void ReportConnectionError();
+
+    wchar_t* url = nullptr;
+    BOOL proxy = FALSE;
+    LONG releaseCacheHint = 0;
+    GUID destinationNetwork = {};
+    DWORD lastStatus = 0;
+    HANDLE stopEvent = nullptr;
+    HANDLE watchThread = nullptr;
+    BOOL proxyFound = FALSE;
+    PROXY_CONFIG proxyConfig = {};
+};
