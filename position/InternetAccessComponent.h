@@ -26,9 +26,6 @@ public:
     bool DownloadToFile(const std::wstring& url, const std::wstring& path,
                         IBindStatusCallback* callback);
 
-    // How long Connect waits; the device value is fixed, tests shorten it.
-    static DWORD connectTimeoutMs;
-
 private:
     // Written by the watch thread, polled by the caller.
     std::atomic<int> connectionState{StatePending};

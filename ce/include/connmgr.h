@@ -71,8 +71,7 @@ typedef struct _CONNMGR_CONNECTIONINFO {
 } CONNMGR_CONNECTIONINFO;
 
 HRESULT WINAPI ConnMgrMapURL(LPCWSTR pwszURL, GUID* pguid, DWORD* pdwIndex);
-HRESULT WINAPI ConnMgrEstablishConnection(CONNMGR_CONNECTIONINFO* pConnInfo,
-                                          HANDLE* phConnection);
+HRESULT WINAPI ConnMgrEstablishConnection(CONNMGR_CONNECTIONINFO* pConnInfo, HANDLE* phConnection);
 HRESULT WINAPI ConnMgrConnectionStatus(HANDLE hConnection, DWORD* pdwStatus);
 HRESULT WINAPI ConnMgrReleaseConnection(HANDLE hConnection, LONG lCache);
 HRESULT WINAPI ConnMgrProviderMessage(HANDLE hConnection, const GUID* pguidProvider,
