@@ -33,8 +33,8 @@ public:
 
 protected:
     BOOL QueryProxy(HANDLE connection);
-    // Sets the stop event and waits for the watch thread, at most 3000 ms.
-    void StopWatch();
+    // Sets the stop event, waits for the watch thread at most timeoutMs and forgets it.
+    void StopWatch(DWORD timeoutMs);
 
     HANDLE connection = nullptr;
 
