@@ -50,6 +50,9 @@ public:
     HRESULT Query(RilQuery query) {
         std::lock_guard<std::mutex> hold(mutex);
         HRESULT commandId = nextCommandId++;
+        if (nextCommandId <= 0) {
+            nextCommandId = 1;
+        }
         const ScenarioStep& step = scenario.timed ? scenario.StepForTime(GetTickCount() - opened)
                                                   : scenario.StepForCycle(cycle);
         int index = static_cast<int>(query);
@@ -124,9 +127,12 @@ private:
     std::deque<PendingResult> queue;
     bool stopping = false;
     DWORD cycle = 0;
-    HRESULT nextCommandId = 1;
     std::thread worker;
+    // Unique across instances, so an id left pending by a closed instance matches nothing.
+    static HRESULT nextCommandId;
 };
+
+HRESULT RadioInstance::nextCommandId = 1;
 
 std::mutex instancesMutex;
 std::set<RadioInstance*> instances;
@@ -183,13 +189,33 @@ void ApplyModeSettings(Scenario& scenario) {
     }
 }
 
+// Optional record of every call, one line each, for tests and demos.
+std::wstring tracePath;
+
+void Trace(const std::wstring& call) {
+    if (tracePath.empty()) {
+        return;
+    }
+    HANDLE file = CreateFileW(tracePath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    std::string line(call.begin(), call.end());
+    line += "\n";
+    DWORD written = 0;
+    WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
 RadioInstance* Find(HRIL handle) {
     auto found = instances.find(static_cast<RadioInstance*>(handle));
     return found == instances.end() ? nullptr : *found;
 }
 
-HRESULT Query(HRIL handle, RilQuery query) {
+HRESULT Query(HRIL handle, RilQuery query, const std::wstring& call) {
     std::lock_guard<std::mutex> hold(instancesMutex);
+    Trace(call);
     RadioInstance* instance = Find(handle);
     return instance ? instance->Query(query) : E_INVALIDARG;
 }
@@ -202,6 +228,11 @@ HRESULT WINAPI RIL_Initialize(DWORD, RILRESULTCALLBACK pfnResult, RILNOTIFYCALLB
                               DWORD dwParam, HRIL* lphRil) {
     if (!pfnResult || !lphRil) {
         return E_INVALIDARG;
+    }
+    {
+        std::lock_guard<std::mutex> hold(instancesMutex);
+        tracePath = Setting(L"KESTREL_RIL_TRACE", L"Trace");
+        Trace(L"RIL_Initialize");
     }
     std::wstring path = Setting(L"KESTREL_RIL_SCENARIO", L"Scenario");
     Scenario scenario = Scenario::Default();
@@ -229,6 +260,7 @@ HRESULT WINAPI RIL_Deinitialize(HRIL hRil) {
     RadioInstance* instance;
     {
         std::lock_guard<std::mutex> hold(instancesMutex);
+        Trace(L"RIL_Deinitialize");
         instance = Find(hRil);
         if (!instance) {
             return E_INVALIDARG;
@@ -243,23 +275,29 @@ HRESULT WINAPI RIL_DevSpecific(HRIL hRil, const BYTE* lpbParams, DWORD dwSize) {
     if (!lpbParams && dwSize != 0) {
         return E_INVALIDARG;
     }
-    return Query(hRil, RilQuery::DevSpecific);
+    std::wstring call = L"RIL_DevSpecific";
+    if (dwSize == sizeof(DWORD)) {
+        DWORD request;
+        memcpy(&request, lpbParams, sizeof(request));
+        call += L" " + std::to_wstring(request);
+    }
+    return Query(hRil, RilQuery::DevSpecific, call);
 }
 
-HRESULT WINAPI RIL_GetCurrentOperator(HRIL hRil, DWORD) {
-    return Query(hRil, RilQuery::Operator);
+HRESULT WINAPI RIL_GetCurrentOperator(HRIL hRil, DWORD dwFormat) {
+    return Query(hRil, RilQuery::Operator, L"RIL_GetCurrentOperator " + std::to_wstring(dwFormat));
 }
 
 HRESULT WINAPI RIL_GetEquipmentState(HRIL hRil) {
-    return Query(hRil, RilQuery::Equipment);
+    return Query(hRil, RilQuery::Equipment, L"RIL_GetEquipmentState");
 }
 
 HRESULT WINAPI RIL_GetSignalQuality(HRIL hRil) {
-    return Query(hRil, RilQuery::Signal);
+    return Query(hRil, RilQuery::Signal, L"RIL_GetSignalQuality");
 }
 
 HRESULT WINAPI RIL_GetCellTowerInfo(HRIL hRil) {
-    return Query(hRil, RilQuery::CellTower);
+    return Query(hRil, RilQuery::CellTower, L"RIL_GetCellTowerInfo");
 }
 
 } // extern "C"
