@@ -1,0 +1,36 @@
+#pragma once
+
+#include <winsock2.h>
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "RefService.h"
+
+// A small HTTP/1.1 server on 127.0.0.1: GET only, one request per connection, answered on
+// the server's thread in the order they come.
+class HttpServer {
+public:
+    explicit HttpServer(RefService& service) : service(service) {}
+    ~HttpServer();
+
+    // port 0 picks a free one; Port() tells which.
+    bool Start(unsigned short port);
+    void Stop();
+    unsigned short Port() const { return port; }
+    // Every request target received, in order.
+    std::vector<std::string> Requests();
+
+private:
+    void Serve();
+    void Answer(SOCKET client);
+
+    RefService& service;
+    SOCKET listener = INVALID_SOCKET;
+    unsigned short port = 0;
+    std::thread thread;
+    std::mutex lock;
+    std::vector<std::string> requests;
+};

@@ -1,0 +1,311 @@
+#include "RefService.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+const char kReplyOpen[] =
+    "<GsmQueryResult xmlns=\"http://schemas.datacontract.org/2004/07/Kestrel.CellService\" "
+    "xmlns:i=\"http://www.w3.org/2001/XMLSchema-instance\">";
+const char kGpsNamespace[] = "http://schemas.datacontract.org/2004/07/Kestrel.CellService.Gps";
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+std::string UrlDecode(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out += ' ';
+        } else if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+                   HexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::map<std::string, std::string> ParseQuery(const std::string& query) {
+    std::map<std::string, std::string> values;
+    std::istringstream parts(query);
+    std::string part;
+    while (std::getline(parts, part, '&')) {
+        size_t eq = part.find('=');
+        if (eq != std::string::npos) {
+            values[UrlDecode(part.substr(0, eq))] = UrlDecode(part.substr(eq + 1));
+        }
+    }
+    return values;
+}
+
+bool ParseDecimal(const std::string& text, long& value) {
+    if (text.empty() || text.size() > 10) {
+        return false;
+    }
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    value = std::strtol(text.c_str(), nullptr, 10);
+    return true;
+}
+
+bool EndsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+HttpReply NotFound() {
+    HttpReply reply;
+    reply.status = 404;
+    reply.body = "not found\n";
+    return reply;
+}
+
+} // namespace
+
+void RefService::AddKey(const std::string& keyName, const std::string& accessCode, int quota) {
+    std::lock_guard<std::mutex> guard(lock);
+    keys[keyName] = Key{accessCode, quota};
+}
+
+bool RefService::LoadKeys(const std::wstring& path) {
+    std::ifstream file(path.c_str());
+    if (!file) {
+        return false;
+    }
+    std::string line;
+    while (std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::istringstream parts(line);
+        std::string name, code, quota;
+        std::getline(parts, name, ';');
+        std::getline(parts, code, ';');
+        std::getline(parts, quota, ';');
+        if (!name.empty() && !code.empty()) {
+            AddKey(name, code, quota.empty() ? -1 : std::atoi(quota.c_str()));
+        }
+    }
+    return true;
+}
+
+std::string RefService::ExpectedHash(const std::string& accessCode, const std::string& cellId) {
+    std::string text = accessCode + cellId;
+    BYTE digest[16] = {};
+    DWORD size = sizeof(digest);
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    bool ok = CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT);
+    if (ok) {
+        ok = CryptCreateHash(provider, CALG_MD5, 0, 0, &hash) &&
+             CryptHashData(hash, reinterpret_cast<const BYTE*>(text.data()),
+                           static_cast<DWORD>(text.size()), 0) &&
+             CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0);
+        if (hash) {
+            CryptDestroyHash(hash);
+        }
+        CryptReleaseContext(provider, 0);
+    }
+    if (!ok) {
+        return std::string();
+    }
+    static const char alphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+    std::string out;
+    for (int i = 0; i < 16; i += 3) {
+        unsigned value = digest[i] << 16;
+        if (i + 1 < 16) {
+            value |= digest[i + 1] << 8;
+        }
+        if (i + 2 < 16) {
+            value |= digest[i + 2];
+        }
+        out += alphabet[(value >> 18) & 63];
+        out += alphabet[(value >> 12) & 63];
+        if (i + 1 < 16) {
+            out += alphabet[(value >> 6) & 63];
+        }
+        if (i + 2 < 16) {
+            out += alphabet[value & 63];
+        }
+    }
+    return out;
+}
+
+std::string RefService::Reply(int code, const CellDatabase::Position* position) {
+    std::string xml = kReplyOpen;
+    xml += "<ErrorCode>" + std::to_string(code) + "</ErrorCode>";
+    if (position) {
+        xml += std::string("<GpsPosition xmlns:a=\"") + kGpsNamespace + "\"><a:LAT>" +
+               position->lat + "</a:LAT><a:LON>" + position->lon + "</a:LON></GpsPosition>";
+    } else {
+        xml += std::string("<GpsPosition i:nil=\"true\" xmlns:a=\"") + kGpsNamespace + "\"/>";
+    }
+    xml += "</GsmQueryResult>";
+    return xml;
+}
+
+HttpReply RefService::Query(const std::map<std::string, std::string>& query) {
+    HttpReply reply;
+    reply.contentType = "application/xml; charset=utf-8";
+    auto value = [&query](const char* name) {
+        auto it = query.find(name);
+        return it == query.end() ? std::string() : it->second;
+    };
+    long lac = 0, cellId = 0, network = 0;
+    const std::string networkCode = value("networkCode");
+    if (value("keyName").empty() || value("hash").empty() || !ParseDecimal(value("lac"), lac) ||
+        !ParseDecimal(value("cellId"), cellId) || networkCode.size() < 5 ||
+        networkCode.size() > 6 || !ParseDecimal(networkCode, network)) {
+        reply.body = Reply(MalformedRequest, nullptr);
+        return reply;
+    }
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        auto key = keys.find(value("keyName"));
+        if (key == keys.end() ||
+            ExpectedHash(key->second.accessCode, value("cellId")) != value("hash")) {
+            reply.body = Reply(BadAccessCode, nullptr);
+            return reply;
+        }
+        SYSTEMTIME now;
+        GetSystemTime(&now);
+        if (key->second.day != now.wDay) {
+            key->second.day = now.wDay;
+            key->second.usedToday = 0;
+        }
+        if (key->second.quota >= 0 && key->second.usedToday >= key->second.quota) {
+            reply.body = Reply(QuotaExceeded, nullptr);
+            return reply;
+        }
+        ++key->second.usedToday;
+    }
+    CellDatabase::Position position;
+    if (!cells.Find(networkCode, lac, cellId, position)) {
+        reply.body = Reply(CellNotFound, nullptr);
+        return reply;
+    }
+    reply.body = Reply(Ok, &position);
+    return reply;
+}
+
+HttpReply RefService::File(const std::string& name) {
+    if (filesFolder.empty() || name.empty() || name.find("..") != std::string::npos ||
+        name.find('\\') != std::string::npos || name.find(':') != std::string::npos) {
+        return NotFound();
+    }
+    std::wstring path = filesFolder + L"\\";
+    for (char c : name) {
+        path += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    }
+    std::ifstream file(path.c_str(), std::ios::binary);
+    if (!file) {
+        return NotFound();
+    }
+    HttpReply reply;
+    std::ostringstream content;
+    content << file.rdbuf();
+    reply.body = content.str();
+    reply.contentType = EndsWith(name, ".xml")   ? "application/xml"
+                        : EndsWith(name, ".csv") ? "text/csv"
+                                                 : "application/octet-stream";
+    return reply;
+}
+
+HttpReply RefService::Handle(const std::string& target) {
+    std::string path = target;
+    // Absolute form, as a client sends it through a proxy.
+    size_t scheme = path.find("://");
+    if (scheme != std::string::npos && scheme < path.find('/')) {
+        size_t slash = path.find('/', scheme + 3);
+        path = slash == std::string::npos ? "/" : path.substr(slash);
+    }
+    std::string query;
+    size_t mark = path.find('?');
+    if (mark != std::string::npos) {
+        query = path.substr(mark + 1);
+        path.erase(mark);
+    }
+    if (EndsWith(path, "/GsmQuery")) {
+        return Query(ParseQuery(query));
+    }
+    if (path == "/map") {
+        auto values = ParseQuery(query);
+        HttpReply reply;
+        reply.contentType = "image/bmp";
+        reply.body =
+            MapImage(std::atof(values["lat"].c_str()), std::atof(values["lon"].c_str()), 120, 120);
+        return reply;
+    }
+    if (path.compare(0, 7, "/files/") == 0) {
+        return File(UrlDecode(path.substr(7)));
+    }
+    return NotFound();
+}
+
+std::string MapImage(double lat, double lon, int width, int height) {
+    const int rowBytes = (width * 3 + 3) & ~3;
+    const int imageBytes = rowBytes * height;
+    std::string bmp(54 + imageBytes, '\0');
+    auto put32 = [&bmp](size_t at, unsigned value) {
+        for (int i = 0; i < 4; ++i) {
+            bmp[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+        }
+    };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put32(2, static_cast<unsigned>(bmp.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, width);
+    put32(22, height);
+    put32(26, 1 | (24 << 16));
+    put32(34, imageBytes);
+    // The marker sits where the coordinates' fractional minutes put it.
+    double latMinutes = (lat - static_cast<long>(lat)) * 60;
+    double lonMinutes = (lon - static_cast<long>(lon)) * 60;
+    int markerX = static_cast<int>((lonMinutes - static_cast<long>(lonMinutes)) * width);
+    int markerY = static_cast<int>((latMinutes - static_cast<long>(latMinutes)) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            unsigned char r = 0xE8, g = 0xF0, b = 0xD8;
+            if (x % 20 == 0 || y % 20 == 0) {
+                r = g = b = 0xB0;
+            }
+            int dx = x - markerX, dy = y - markerY;
+            if (dx * dx + dy * dy <= 16) {
+                r = 0xD0;
+                g = b = 0x10;
+            }
+            size_t at = 54 + y * rowBytes + x * 3;
+            bmp[at] = static_cast<char>(b);
+            bmp[at + 1] = static_cast<char>(g);
+            bmp[at + 2] = static_cast<char>(r);
+        }
+    }
+    return bmp;
+}

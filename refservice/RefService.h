@@ -1,0 +1,59 @@
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "CellDatabase.h"
+
+struct HttpReply {
+    int status = 200;
+    std::string contentType = "text/plain";
+    std::string body;
+};
+
+// The reference cell-position service: answers
+//   .../GsmQuery?keyName=K&hash=H&networkCode=NC&lac=L&cellId=C
+// with the data-contract XML reply; serves files under /files/ and a small map under /map.
+class RefService {
+public:
+    enum {
+        Ok = 0,
+        BadAccessCode = 1,
+        MalformedRequest = 2,
+        QuotaExceeded = 3,
+        CellNotFound = 1001
+    };
+
+    CellDatabase& Cells() { return cells; }
+    // quota: requests per day and key; negative is unlimited.
+    void AddKey(const std::string& keyName, const std::string& accessCode, int quota = -1);
+    // Lines "keyName;accessCode[;quota]"; '#' starts a comment. False when unreadable.
+    bool LoadKeys(const std::wstring& path);
+    void SetFilesFolder(const std::wstring& folder) { filesFolder = folder; }
+
+    // target: the request target, origin-form or absolute-form.
+    HttpReply Handle(const std::string& target);
+
+    // base64url(MD5(accessCode + cellId)) without padding.
+    static std::string ExpectedHash(const std::string& accessCode, const std::string& cellId);
+    static std::string Reply(int code, const CellDatabase::Position* position);
+
+private:
+    struct Key {
+        std::string accessCode;
+        int quota;
+        int usedToday = 0;
+        unsigned short day = 0;
+    };
+    HttpReply Query(const std::map<std::string, std::string>& query);
+    HttpReply File(const std::string& name);
+
+    CellDatabase cells;
+    std::map<std::string, Key> keys;
+    std::wstring filesFolder;
+    std::mutex lock;
+};
+
+// A small 24-bit BMP: a grid with a marker placed by the coordinates' minutes.
+std::string MapImage(double lat, double lon, int width, int height);

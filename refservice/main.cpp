@@ -1,0 +1,110 @@
+// refservice.exe: the reference cell-position service on 127.0.0.1 (docs/refservice.md).
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "HttpServer.h"
+#include "RefService.h"
+
+namespace {
+
+HANDLE g_stop;
+
+BOOL WINAPI OnConsoleControl(DWORD) {
+    SetEvent(g_stop);
+    return TRUE;
+}
+
+std::wstring BesideProgram(const wchar_t* name) {
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, n);
+    return folder.substr(0, folder.find_last_of(L"\\/") + 1) + name;
+}
+
+std::string Narrow(const wchar_t* text) {
+    std::string out;
+    for (; *text; ++text) {
+        out += static_cast<char>(*text);
+    }
+    return out;
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: refservice [--port N] [--cells FILE.csv]... [--keys FILE]\n"
+                 "                  [--key NAME:CODE[:QUOTA]]... [--files FOLDER] [--seconds N]\n");
+    return 2;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    RefService service;
+    unsigned short port = 8080;
+    bool cellsGiven = false;
+    bool keysGiven = false;
+    DWORD seconds = INFINITE;
+    for (int i = 1; i < argc; ++i) {
+        std::wstring option = argv[i];
+        if (i + 1 >= argc) {
+            return Usage();
+        }
+        const wchar_t* value = argv[++i];
+        if (option == L"--port") {
+            port = static_cast<unsigned short>(_wtoi(value));
+        } else if (option == L"--cells") {
+            if (!service.Cells().Load(value)) {
+                std::fprintf(stderr, "cannot read %ls\n", value);
+                return 1;
+            }
+            cellsGiven = true;
+        } else if (option == L"--keys") {
+            if (!service.LoadKeys(value)) {
+                std::fprintf(stderr, "cannot read %ls\n", value);
+                return 1;
+            }
+            keysGiven = true;
+        } else if (option == L"--key") {
+            std::string key = Narrow(value);
+            size_t colon = key.find(':');
+            size_t quota = colon == std::string::npos ? colon : key.find(':', colon + 1);
+            if (colon == std::string::npos) {
+                return Usage();
+            }
+            service.AddKey(key.substr(0, colon), key.substr(colon + 1, quota - colon - 1),
+                           quota == std::string::npos ? -1 : std::atoi(key.c_str() + quota + 1));
+            keysGiven = true;
+        } else if (option == L"--files") {
+            service.SetFilesFolder(value);
+        } else if (option == L"--seconds") {
+            seconds = static_cast<DWORD>(_wtoi(value)) * 1000;
+        } else {
+            return Usage();
+        }
+    }
+    if (!cellsGiven) {
+        service.Cells().Load(BesideProgram(L"refservice-cells.csv"));
+    }
+    if (!keysGiven) {
+        service.LoadKeys(BesideProgram(L"refservice-keys.txt"));
+    }
+    HttpServer server(service);
+    if (!server.Start(port)) {
+        std::fprintf(stderr, "cannot listen on 127.0.0.1:%u\n", port);
+        return 1;
+    }
+    std::printf("refservice: %u cells, listening on http://127.0.0.1:%u/\n",
+                static_cast<unsigned>(service.Cells().Size()), server.Port());
+    std::fflush(stdout);
+    g_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    WaitForSingleObject(g_stop, seconds);
+    server.Stop();
+    CloseHandle(g_stop);
+    return 0;
+}

@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <winsock2.h>
+#include <windows.h>
+#include <wininet.h>
+
+#include <string>
+
+#include "HttpServer.h"
+#include "RefService.h"
+
+namespace {
+
+class RefServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        service.Cells().AddCsv("radio,mcc,net,area,cell,unit,lon,lat,range\n"
+                               "GSM,230,1,100,1001,0,14.421254,50.087465,800\r\n"
+                               "GSM,230,1,oops,1002,0,14.4,50.0,800\n"
+                               "UMTS,230,3,200,2001,0,16.607960,49.195060,1500,11,1\n");
+        service.AddKey("user@example", "SECRET");
+        service.AddKey("once@example", "ONCE", 1);
+    }
+    std::string Ask(const std::string& key, const std::string& code, const std::string& nc,
+                    const std::string& lac, const std::string& cell) {
+        return service
+            .Handle("/KestrelService.Svc/GSMTEST/GsmQuery?keyName=" + key +
+                    "&hash=" + RefService::ExpectedHash(code, cell) + "&networkCode=" + nc +
+                    "&lac=" + lac + "&cellId=" + cell)
+            .body;
+    }
+    static std::string Code(const std::string& xml) {
+        size_t at = xml.find("<ErrorCode>");
+        return xml.substr(at + 11, xml.find("</ErrorCode>") - at - 11);
+    }
+    RefService service;
+};
+
+} // namespace
+
+TEST_F(RefServiceTest, HashIsBase64UrlOfMd5) {
+    EXPECT_EQ("kAFQmDzST7DWlj99KOF_cg", RefService::ExpectedHash("ab", "c"));
+    EXPECT_EQ(22u, RefService::ExpectedHash("", "").size());
+}
+
+TEST_F(RefServiceTest, CsvInOpenCellIdLayout) {
+    EXPECT_EQ(2u, service.Cells().Size());
+    CellDatabase::Position position;
+    ASSERT_TRUE(service.Cells().Find("23003", 200, 2001, position));
+    EXPECT_EQ("49.195060", position.lat);
+    EXPECT_EQ("16.607960", position.lon);
+    EXPECT_FALSE(service.Cells().Find("23001", 100, 1002, position));
+}
+
+TEST_F(RefServiceTest, ServiceCodes) {
+    std::string found = Ask("user@example", "SECRET", "23001", "100", "1001");
+    EXPECT_EQ("0", Code(found));
+    EXPECT_NE(std::string::npos, found.find("<a:LAT>50.087465</a:LAT><a:LON>14.421254</a:LON>"));
+    EXPECT_NE(std::string::npos,
+              found.find("xmlns:i=\"http://www.w3.org/2001/XMLSchema-instance\""));
+    EXPECT_EQ("1", Code(Ask("user@example", "WRONG", "23001", "100", "1001")));
+    EXPECT_EQ("1", Code(Ask("nobody@example", "SECRET", "23001", "100", "1001")));
+    EXPECT_EQ("2", Code(Ask("user@example", "SECRET", "23001", "x", "1001")));
+    EXPECT_EQ("2", Code(Ask("user@example", "SECRET", "230", "100", "1001")));
+    EXPECT_EQ("2", Code(service.Handle("/a/GsmQuery?keyName=user@example").body));
+    EXPECT_EQ("1001", Code(Ask("user@example", "SECRET", "23001", "100", "9999")));
+    EXPECT_EQ("1001", Code(Ask("once@example", "ONCE", "23001", "100", "9999")));
+    EXPECT_EQ("3", Code(Ask("once@example", "ONCE", "23001", "100", "1001")));
+}
+
+TEST_F(RefServiceTest, AbsoluteTargetFilesAndMap) {
+    EXPECT_EQ("0", Code(service
+                            .Handle("http://cells.example/S/GsmQuery?keyName=user@example&hash=" +
+                                    RefService::ExpectedHash("SECRET", "1001") +
+                                    "&networkCode=23001&lac=100&cellId=1001")
+                            .body));
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    service.SetFilesFolder(folder);
+    std::wstring path = std::wstring(folder) + L"refservice_test.csv";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written;
+    WriteFile(file, "a;b\r\n", 5, &written, nullptr);
+    CloseHandle(file);
+    EXPECT_EQ("a;b\r\n", service.Handle("/files/refservice_test.csv").body);
+    EXPECT_EQ(404, service.Handle("/files/../refservice_test.csv").status);
+    EXPECT_EQ(404, service.Handle("/files/missing.csv").status);
+    DeleteFileW(path.c_str());
+
+    HttpReply map = service.Handle("/map?lat=50.087465&lon=14.421254");
+    EXPECT_EQ("image/bmp", map.contentType);
+    ASSERT_EQ(54u + 120 * 120 * 3, map.body.size());
+    EXPECT_EQ("BM", map.body.substr(0, 2));
+}
+
+TEST_F(RefServiceTest, AnswersOverHttp) {
+    HttpServer server(service);
+    ASSERT_TRUE(server.Start(0));
+    HINTERNET internet = InternetOpenW(L"test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    std::wstring url = L"http://127.0.0.1:" + std::to_wstring(server.Port()) +
+                       L"/S/GsmQuery?keyName=user@example&hash=" + std::wstring(L"x") +
+                       L"&networkCode=23001&lac=100&cellId=1001";
+    HINTERNET request =
+        InternetOpenUrlW(internet, url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0);
+    ASSERT_NE(nullptr, request);
+    char buffer[4096];
+    DWORD read = 0;
+    std::string body;
+    while (InternetReadFile(request, buffer, sizeof(buffer), &read) && read > 0) {
+        body.append(buffer, read);
+    }
+    InternetCloseHandle(request);
+    InternetCloseHandle(internet);
+    EXPECT_EQ("1", Code(body));
+    ASSERT_EQ(1u, server.Requests().size());
+    EXPECT_EQ(0u, server.Requests()[0].find("/S/GsmQuery?keyName=user@example"));
+    server.Stop();
+}
