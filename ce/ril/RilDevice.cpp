@@ -136,8 +136,8 @@ HRESULT RadioInstance::nextCommandId = 1;
 
 std::mutex instancesMutex;
 std::set<RadioInstance*> instances;
-// Failed opens per scenario path, for "init fail <count>".
-std::map<std::wstring, DWORD> failedOpens;
+// Failed opens per scenario path and contents, for "init fail <count>".
+std::map<std::pair<std::wstring, std::string>, DWORD> failedOpens;
 
 std::wstring Setting(const wchar_t* environment, const wchar_t* value) {
     wchar_t text[MAX_PATH];
@@ -244,7 +244,7 @@ HRESULT WINAPI RIL_Initialize(DWORD, RILRESULTCALLBACK pfnResult, RILNOTIFYCALLB
     ApplyModeSettings(scenario);
     std::lock_guard<std::mutex> hold(instancesMutex);
     if (scenario.initFailures != 0) {
-        DWORD& failed = failedOpens[path];
+        DWORD& failed = failedOpens[std::make_pair(path, scenario.source)];
         if (scenario.initFailures == Scenario::ALWAYS || failed < scenario.initFailures) {
             ++failed;
             return E_FAIL;

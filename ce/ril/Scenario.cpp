@@ -228,6 +228,7 @@ bool Scenario::Load(const std::wstring& path, std::wstring& error) {
         bytes.append(buffer, got);
     }
     CloseHandle(file);
+    source = bytes;
     return Parse(bytes, path, error);
 }
 

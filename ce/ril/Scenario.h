@@ -36,6 +36,8 @@ struct Scenario {
     // RIL_Initialize fails this many times (ALWAYS: every time).
     DWORD initFailures = 0;
     std::vector<ScenarioStep> steps;
+    // The file as loaded: a changed file starts its own count of failed opens.
+    std::string source;
 
     static const DWORD ALWAYS = 0xFFFFFFFF;
 
