@@ -1,5 +1,6 @@
 #include "PackageManifest.h"
 
+#include <cerrno>
 #include <cwctype>
 
 namespace {

@@ -172,12 +172,4 @@ TEST_F(KestrelSetupDllTest, EveryEntryRefreshesTheTodayScreenAfterDisabling) {
     }
 }
 
-TEST_F(KestrelSetupDllTest, WithoutDesktopWindowTheEntriesStillSucceed) {
-    RegisterItem(1);
-    EXPECT_EQ(FindWindowW(L"DesktopExplorerWindow", L"Desktop"), nullptr);
-    EXPECT_EQ(installInit(nullptr, TRUE, FALSE, L"\\Windows"), codeINSTALL_INIT_CONTINUE);
-    EXPECT_EQ(installExit(nullptr, L"\\Windows", 0, 0, 0, 0, 0), codeINSTALL_EXIT_DONE);
-    EXPECT_EQ(ReadEnabled(), 0);
-}
-
 } // namespace
