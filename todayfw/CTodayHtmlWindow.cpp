@@ -37,7 +37,8 @@ bool CTodayHtmlWindow::RegisterWindowClass(HINSTANCE instance) {
     wc.hInstance = instance;
     wc.hbrBackground = GetSysColorBrush(COLOR_ACTIVECAPTION);
     wc.lpszClassName = className.c_str();
-    classRegistered = RegisterClassW(&wc) != 0;
+    // A class that could not be unregistered because a frame still uses it stays usable.
+    classRegistered = RegisterClassW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
     return classRegistered;
 }
 
