@@ -201,8 +201,10 @@ bool CSVReader::FindCellLine(const char* bytes, size_t size, const std::wstring&
         if (fieldCount < kLacField) {
             return false;
         }
+        // No ANSI code page takes more than four bytes for one UTF-16 unit: a longer field
+        // cannot equal the LAC and is not converted.
         const ByteField& lacField = lineFields[kLacField - 1];
-        if (FromAnsi(lacField.begin, lacField.length) == lac) {
+        if (lacField.length <= 4 * lac.size() && FromAnsi(lacField.begin, lacField.length) == lac) {
             fields.clear();
             for (size_t i = 0; i < fieldCount; ++i) {
                 fields.push_back(FromAnsi(lineFields[i].begin, lineFields[i].length));
