@@ -56,8 +56,38 @@ LRESULT CALLBACK DesktopProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
+// Item settings already in the prefix (a demo's) wait under this key while the tests run.
+const wchar_t kSavedItemKey[] = L"Software\\KestrelTests\\SavedTodayItem";
+
 class KestrelSetupDllTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() {
+        HKEY item;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kItemKey + 1, 0, KEY_READ, &item) == ERROR_SUCCESS) {
+            HKEY saved;
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSavedItemKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &saved, nullptr);
+            if (RegCopyTreeW(item, nullptr, saved) == ERROR_SUCCESS) {
+                itemSaved = true;
+            }
+            RegCloseKey(saved);
+            RegCloseKey(item);
+        }
+    }
+    static void TearDownTestSuite() {
+        if (itemSaved) {
+            HKEY saved, item;
+            RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSavedItemKey, 0, KEY_READ, &saved);
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, kItemKey + 1, 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &item, nullptr);
+            RegCopyTreeW(saved, nullptr, item);
+            RegCloseKey(item);
+            RegCloseKey(saved);
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSavedItemKey);
+        }
+    }
+    static bool itemSaved;
+
     void SetUp() override {
         CVORegistry::DeleteKeyTree(HKEY_LOCAL_MACHINE, kItemKey);
         module = LoadLibraryW(L"KestrelSetupDll.dll");
@@ -107,6 +137,8 @@ protected:
     pfnUNINSTALL_INIT uninstallInit = nullptr;
     pfnUNINSTALL_EXIT uninstallExit = nullptr;
 };
+
+bool KestrelSetupDllTest::itemSaved = false;
 
 TEST_F(KestrelSetupDllTest, ExportsByNameInOrdinalOrderAndSharesTheTwoFunctions) {
     EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCEA(1)), GetProcAddress(module, "Install_Exit"));

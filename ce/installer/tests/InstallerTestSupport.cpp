@@ -162,3 +162,31 @@ bool SetDword(HKEY root, const std::wstring& keyPath, const std::wstring& name, 
     return RegSetKeyValueW(root, keyPath.c_str(), name.c_str(), REG_DWORD, &value, sizeof(value)) ==
            ERROR_SUCCESS;
 }
+
+namespace {
+
+bool CopyKey(const std::wstring& from, const std::wstring& to) {
+    HKEY source, target;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, from.c_str(), 0, KEY_READ, &source) != ERROR_SUCCESS) {
+        return false;
+    }
+    bool ok = RegCreateKeyExW(HKEY_LOCAL_MACHINE, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &target, nullptr) == ERROR_SUCCESS;
+    if (ok) {
+        ok = RegCopyTreeW(source, nullptr, target) == ERROR_SUCCESS;
+        RegCloseKey(target);
+    }
+    RegCloseKey(source);
+    return ok && RegDeleteTreeW(HKEY_LOCAL_MACHINE, from.c_str()) == ERROR_SUCCESS;
+}
+
+} // namespace
+
+bool MoveKeyAside(const std::wstring& keyPath, const std::wstring& savedPath) {
+    return CopyKey(keyPath, savedPath);
+}
+
+void MoveKeyBack(const std::wstring& keyPath, const std::wstring& savedPath) {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, keyPath.c_str());
+    CopyKey(savedPath, keyPath);
+}

@@ -29,3 +29,7 @@ bool KeyExists(HKEY root, const std::wstring& keyPath);
 long long ReadDword(HKEY root, const std::wstring& keyPath, const std::wstring& name);
 std::wstring ReadString(HKEY root, const std::wstring& keyPath, const std::wstring& name);
 bool SetDword(HKEY root, const std::wstring& keyPath, const std::wstring& name, DWORD value);
+
+// Moves a key with everything under it to savedPath (false: there was none), and back.
+bool MoveKeyAside(const std::wstring& keyPath, const std::wstring& savedPath);
+void MoveKeyBack(const std::wstring& keyPath, const std::wstring& savedPath);
