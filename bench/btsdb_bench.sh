@@ -33,8 +33,8 @@ PY
 printf '%-6s %-14s %10s %9s %10s %9s %7s  %s\n' file case lookup_ms MB/s grep_ms MB/s ratio result
 for mb in 10 200; do
     cat "$data/db$mb.csv" >/dev/null
-    for spec in "near-end 4242 12345" "missing 999 4321"; do
-        set -- $spec
+    for run in "near-end 4242 12345" "missing 999 4321"; do
+        set -- $run
         line=$(wine "$KESTREL_BUILD/bin/btsdb_lookup_bench.exe" "$winedir" "db$mb" "$2" "$3" 10 | tr -d '\r')
         lookup=$(sed -n 's/.*best_ms=\([0-9.]*\).*/\1/p' <<<"$line")
         size=$(sed -n 's/.*size_mb=\([0-9.]*\).*/\1/p' <<<"$line")
