@@ -54,6 +54,9 @@ HRESULT CConnection::Connect(const wchar_t* newUrl, BOOL useProxy) {
         return hr;
     }
     StopWatch(kStopWaitMs);
+    // A stop meant for a watch that had already ended must not end the new one. Cleared
+    // here rather than on the watch thread, where a stop arriving first would be lost.
+    ResetEvent(stopEvent);
     watchThread = CreateThread(nullptr, 0, WatchConnection, this, 0, nullptr);
     return watchThread ? S_OK : E_FAIL;
 }
@@ -90,7 +93,6 @@ DWORD CConnection::Watch() {
         releaseCacheHint = 0;
     } else {
         OnConnectionRequested();
-        ResetEvent(stopEvent);
         for (;;) {
             HANDLE handles[2] = {connection, stopEvent};
             if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0) {
