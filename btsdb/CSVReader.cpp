@@ -35,6 +35,7 @@ uint64_t ZeroByteMarks(uint64_t value) {
     return (value - kLowBits) & ~value & kHighBits;
 }
 
+// Blocks are loaded little-endian (x86, ARM): byte k of a block is the k-th byte in memory.
 bool IsMarked(uint64_t marks, size_t byteIndex) {
     return (marks >> (byteIndex * 8 + 7)) & 1;
 }
@@ -50,7 +51,8 @@ const char* FindNeedle(SearchText& text, const char* from, const std::string& ne
     const char* p = from;
     while (text.end - p >= static_cast<ptrdiff_t>(n + 7)) {
         const uint64_t block = Load8(p);
-        uint64_t candidates = ZeroByteMarks(block ^ first) & ZeroByteMarks(Load8(p + n - 1) ^ last);
+        const uint64_t candidates =
+            ZeroByteMarks(block ^ first) & ZeroByteMarks(Load8(p + n - 1) ^ last);
         const uint64_t nulMarks = ZeroByteMarks(block);
         if (nulMarks) {
             for (size_t k = 0; k < 8; ++k) {
