@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -23,25 +24,13 @@ public:
     RecordingPage() : CTodayOptionsDialog(GetModuleHandleW(nullptr), nullptr, true) {}
     ~RecordingPage() override { CloseHandle(ready); }
 
-    using CTodayOptionsDialog::DrawTitle;
     HWND Window() const { return dialogWindow; }
     HFONT TitleFont() const { return titleFont; }
-    bool Saw(const std::wstring& call) const {
-        for (const auto& c : calls) {
-            if (c == call) {
-                return true;
-            }
-        }
-        return false;
-    }
     int IndexOf(const std::wstring& call) const {
-        for (size_t i = 0; i < calls.size(); ++i) {
-            if (calls[i] == call) {
-                return static_cast<int>(i);
-            }
-        }
-        return -1;
+        auto found = std::find(calls.begin(), calls.end(), call);
+        return found == calls.end() ? -1 : static_cast<int>(found - calls.begin());
     }
+    bool Saw(const std::wstring& call) const { return IndexOf(call) >= 0; }
 
     std::vector<std::wstring> calls;
     int paints = 0;
@@ -265,52 +254,28 @@ TEST_F(OptionsDialogTest, InitialisationSizesThePageAndMakesTheTitleFont) {
 TEST_F(OptionsDialogTest, TitleAndRuleAreDrawnOnlyWhenThereIsATitle) {
     HWND dialog = CreatePage();
     ASSERT_NE(nullptr, dialog);
+    ShowWindow(dialog, SW_SHOW);
     RECT client;
     GetClientRect(dialog, &client);
     int width = client.right;
+    HDC dc = GetDC(dialog);
 
-    HDC screen = GetDC(dialog);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, 40);
-    HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
-    RECT area = {0, 0, width, 40};
-    auto drawOnWhite = [&] {
-        FillRect(memory, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        page.DrawTitle(memory);
-    };
+    page.SetTitle(L"", true);
+    EXPECT_EQ(0, CountTitlePixels(dc, width));
+    COLORREF background = GetPixel(dc, width / 2, 23);
+    EXPECT_NE(RGB(0, 0, 0), background);
 
-    drawOnWhite();
-    EXPECT_EQ(0, CountTitlePixels(memory, width));
-    EXPECT_EQ(RGB(255, 255, 255), GetPixel(memory, width / 2, 23));
-
-    page.SetTitle(L"Nastavení Kestrelu", false);
-    drawOnWhite();
-    EXPECT_GT(CountTitlePixels(memory, width), 20);
-    // The text starts 8 pixels in.
+    // Repainted at once, through WM_PAINT.
+    page.SetTitle(L"Nastavení Kestrelu", true);
+    EXPECT_GT(CountTitlePixels(dc, width), 20);
     for (int y = 0; y < 23; ++y) {
-        EXPECT_FALSE(IsTitleBlue(GetPixel(memory, 7, y)));
+        EXPECT_FALSE(IsTitleBlue(GetPixel(dc, 7, y))) << "text starts 8 pixels in";
     }
     for (int x : {0, width / 2, width - 1}) {
-        EXPECT_EQ(RGB(0, 0, 0), GetPixel(memory, x, 23));
-        EXPECT_EQ(RGB(255, 255, 255), GetPixel(memory, x, 24));
+        EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc, x, 23));
+        EXPECT_EQ(background, GetPixel(dc, x, 24));
     }
-
-    SelectObject(memory, oldBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(dialog, screen);
-
-    // On the dialog itself: SetTitle with repaint draws it at once, through WM_PAINT.
-    ShowWindow(dialog, SW_SHOW);
-    page.SetTitle(L"", true);
-    HDC window = GetDC(dialog);
-    COLORREF background = GetPixel(window, width / 2, 23);
-    EXPECT_NE(RGB(0, 0, 0), background);
-    EXPECT_EQ(0, CountTitlePixels(window, width));
-    page.SetTitle(L"Nastavení Kestrelu", true);
-    EXPECT_EQ(RGB(0, 0, 0), GetPixel(window, width / 2, 23));
-    EXPECT_GT(CountTitlePixels(window, width), 20);
-    ReleaseDC(dialog, window);
+    ReleaseDC(dialog, dc);
 }
 
 TEST_F(OptionsDialogTest, ControlHelpers) {
@@ -371,25 +336,17 @@ TEST_F(OptionsDialogTest, ListViewColumnWidthIsClampedShareOfTheClientWidth) {
     EXPECT_EQ(29, SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
 }
 
-TEST_F(OptionsDialogTest, ListViewItemsAndSubitems) {
+TEST_F(OptionsDialogTest, ListViewRowsAndMisuseReportedInAMessageBox) {
     ASSERT_NE(nullptr, CreatePage());
     HWND list = ListView(200);
     ASSERT_TRUE(page.fInsertListViewColumn(list, 0, 25, L"Net Id"));
     ASSERT_TRUE(page.fInsertListViewColumn(list, 1, 75, L"Url"));
-
     EXPECT_TRUE(page.fInsertListViewItem(list, 0, 0, 0, L"23001"));
     EXPECT_TRUE(page.fInsertListViewItem(list, 0, 1, 1, L"http://127.0.0.1/23001.csv"));
     EXPECT_EQ(L"23001", ListViewText(list, 0, 0));
     EXPECT_EQ(L"http://127.0.0.1/23001.csv", ListViewText(list, 0, 1));
     // A subitem of a row that does not exist.
     EXPECT_FALSE(page.fInsertListViewItem(list, 5, 1, 1, L"x"));
-    EXPECT_EQ(1, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-}
-
-TEST_F(OptionsDialogTest, ListViewMisuseIsReportedInAMessageBox) {
-    ASSERT_NE(nullptr, CreatePage());
-    HWND list = ListView(200);
-    ASSERT_TRUE(page.fInsertListViewColumn(list, 0, 25, L"Net Id"));
 
     DWORD testThread = GetCurrentThreadId();
     MessageBoxSeen seen[3];
@@ -413,5 +370,5 @@ TEST_F(OptionsDialogTest, ListViewMisuseIsReportedInAMessageBox) {
         EXPECT_EQ(L"Kestrel", seen[i].caption);
         EXPECT_EQ(texts[i], seen[i].text);
     }
-    EXPECT_EQ(0, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ(1, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
 }
