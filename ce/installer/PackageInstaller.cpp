@@ -333,7 +333,7 @@ bool PackageInstaller::CreateFolders(const std::wstring& folder) {
     }
 }
 
-// The former content of an existing file is kept beside it until the step is over.
+// The former content of an existing file waits in the saved folder until the step is over.
 bool PackageInstaller::CopyIn(const std::wstring& source, const std::wstring& dest) {
     FileChange change{dest, L""};
     if (IsFile(dest)) {
