@@ -87,8 +87,9 @@ TEST_F(TodayWindow, FontsAreTahomaEightAndAHalfPoints) {
         ADD_FAILURE() << "unexpected dpi " << dpi;
     }
     // The 192 dpi run: this program again, with Wine's LogPixels set (see FontsAt192Dpi).
-    if (GetEnvironmentVariableW(L"KESTREL_EXPECT_DPI", nullptr, 0))
+    if (GetEnvironmentVariableW(L"KESTREL_EXPECT_DPI", nullptr, 0)) {
         EXPECT_EQ(dpi, 192);
+    }
 }
 
 // Wine reads LogPixels when a process starts: the check runs in a second process.
