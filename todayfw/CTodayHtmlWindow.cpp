@@ -60,6 +60,7 @@ bool CTodayHtmlWindow::Create() {
 
     SetWindowLongPtrW(frame, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SHDoneButton(frame, SHDB_HIDE);
+    // WS_NONAVDONEBUTTON on the device: no Done button in the navigation bar.
     SetWindowLongW(frame, GWL_STYLE, GetWindowLongW(frame, GWL_STYLE) | 0x00010000);
     RECT client;
     GetClientRect(frame, &client);
