@@ -1,7 +1,6 @@
 #include "LocalHttpServer.h"
 
 #include <htmlctrl.h>
-#include <wincodec.h>
 
 #include <gtest/gtest.h>
 
@@ -57,54 +56,27 @@ std::string Bmp(int width, int height, COLORREF colour) {
     return data;
 }
 
-// Encodes a one-colour PNG with the platform's own encoder.
-std::string Png(UINT width, UINT height, COLORREF colour) {
-    std::string result;
-    IWICImagingFactory* factory = nullptr;
-    IStream* stream = nullptr;
-    IWICBitmapEncoder* encoder = nullptr;
-    IWICBitmapFrameEncode* frame = nullptr;
-    std::vector<BYTE> pixels(width * height * 4);
-    for (size_t i = 0; i < pixels.size(); i += 4) {
-        pixels[i] = GetBValue(colour);
-        pixels[i + 1] = GetGValue(colour);
-        pixels[i + 2] = GetRValue(colour);
-        pixels[i + 3] = 255;
-    }
-    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
-    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
-        SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
-        SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
-        SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
-        SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) &&
-        SUCCEEDED(frame->Initialize(nullptr)) && SUCCEEDED(frame->SetSize(width, height)) &&
-        SUCCEEDED(frame->SetPixelFormat(&format)) &&
-        SUCCEEDED(frame->WritePixels(height, width * 4, UINT(pixels.size()), pixels.data())) &&
-        SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit())) {
-        HGLOBAL memory = nullptr;
-        GetHGlobalFromStream(stream, &memory);
-        STATSTG stat = {};
-        stream->Stat(&stat, STATFLAG_NONAME);
-        const char* bytes = static_cast<const char*>(GlobalLock(memory));
-        result.assign(bytes, size_t(stat.cbSize.QuadPart));
-        GlobalUnlock(memory);
-    }
-    if (frame)
-        frame->Release();
-    if (encoder)
-        encoder->Release();
-    if (stream)
-        stream->Release();
-    if (factory)
-        factory->Release();
-    return result;
-}
+// A 400x100 blue PNG (RGB, 8 bits per channel).
+const char kBluePng[] =
+    "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x01\x90\x00\x00"
+    "\x00\x64\x08\x02\x00\x00\x00\x27\xa9\xf1\x20\x00\x00\x01\x0d\x49\x44\x41\x54\x78\xda\xed"
+    "\xd4\x31\x0d\x00\x00\x08\xc0\xb0\xf9\x37\x0d\x3a\x20\x4d\xaa\x60\xc7\xaa\x01\x38\x42\x02"
+    "\xc0\xb0\x00\x0c\x0b\x30\x2c\x00\xc3\x02\x30\x2c\xc0\xb0\x00\x0c\x0b\xc0\xb0\x00\xc3\x02"
+    "\x30\x2c\x00\xc3\x02\x0c\x0b\xc0\xb0\x00\x0c\x0b\x30\x2c\x00\xc3\x02\x30\x2c\xc0\xb0\x00"
+    "\x0c\x0b\xc0\xb0\x00\xc3\x02\x30\x2c\x00\xc3\x02\x0c\x0b\xc0\xb0\x00\x0c\x0b\x30\x2c\x00"
+    "\xc3\x02\x0c\x4b\x02\xc0\xb0\x00\x0c\x0b\x30\x2c\x00\xc3\x02\x30\x2c\xc0\xb0\x00\x0c\x0b"
+    "\xc0\xb0\x00\xc3\x02\x30\x2c\x00\xc3\x02\x0c\x0b\xc0\xb0\x00\x0c\x0b\x30\x2c\x00\xc3\x02"
+    "\x30\x2c\xc0\xb0\x00\x0c\x0b\xc0\xb0\x00\xc3\x02\x30\x2c\x00\xc3\x02\x0c\x0b\xc0\xb0\x00"
+    "\x0c\x0b\x30\x2c\x00\xc3\x02\x0c\x0b\xc0\xb0\x00\x0c\x0b\x30\x2c\x00\xc3\x02\x30\x2c\xc0"
+    "\xb0\x00\x0c\x0b\xc0\xb0\x00\xc3\x02\x30\x2c\x00\xc3\x02\x0c\x0b\xc0\xb0\x00\x0c\x0b\x30"
+    "\x2c\x00\xc3\x02\x30\x2c\xc0\xb0\x00\x0c\x0b\xc0\xb0\x00\xc3\x02\x30\x2c\x00\xc3\x02\x0c"
+    "\x0b\xc0\xb0\x00\x0c\x0b\x30\x2c\x00\xc3\x02\x0c\x0b\xc0\xb0\x00\x0c\x0b\x30\x2c\x00\xc3"
+    "\x02\x30\x2c\xc0\xb0\x00\x0c\x0b\xc0\xb0\x00\xc3\x02\x30\x2c\x00\xc3\x02\xde\x5a\xb3\xd2"
+    "\xac\xd6\x83\x69\xad\xc0\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82";
 
 class HtmlViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         instance = GetModuleHandleW(nullptr);
         WNDCLASSW wc = {};
         wc.lpfnWndProc = ParentProc;
@@ -124,7 +96,6 @@ protected:
     void TearDown() override {
         DestroyWindow(parent.window);
         g_parent = nullptr;
-        CoUninitialize();
     }
 
     std::wstring Text() {
@@ -199,9 +170,7 @@ TEST_F(HtmlViewTest, DrawsABitmapFetchedFromTheServer) {
 }
 
 TEST_F(HtmlViewTest, ShrinksALargePngToTheControl) {
-    std::string png = Png(400, 100, RGB(0, 0, 255));
-    ASSERT_FALSE(png.empty());
-    server.SetReply("/tile.png", {200, "image/png", png});
+    server.SetReply("/tile.png", {200, "image/png", std::string(kBluePng, sizeof(kBluePng) - 1)});
     std::wstring url = server.Url("/tile.png");
     SendMessageW(control, DTM_NAVIGATE, 0, reinterpret_cast<LPARAM>(url.c_str()));
     ASSERT_TRUE(WaitForDocument());
