@@ -1,0 +1,46 @@
+// KestrelToday.dll: the library entry and the Today shell's export.
+
+#include <windows.h>
+
+#include "KestrelTodayItem.h"
+#include "todaycmn.h"
+
+namespace {
+
+// The one item of the process, alive while the library is loaded.
+KestrelTodayItem* item = nullptr;
+
+LRESULT CALLBACK ItemWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!item)
+        return DefWindowProcW(window, message, wParam, lParam);
+    return item->WindowProc(message, wParam, lParam);
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        item = new KestrelTodayItem(instance);
+        break;
+    case DLL_PROCESS_DETACH:
+        if (item) {
+            item->UnregisterWindowClass();
+            delete item;
+            item = nullptr;
+        }
+        break;
+    default:
+        break;
+    }
+    return TRUE;
+}
+
+extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM* record, HWND parent) {
+    if (!record || !record->fEnabled || !item)
+        return nullptr;
+    item->RegisterWindowClass(ItemWindowProc);
+    if (!item->Create(record, parent, WS_CHILD | WS_VISIBLE))
+        return nullptr;
+    return item->GetWindow();
+}
