@@ -11,3 +11,15 @@
 // HTML window
 #define IDM_HTML 127
 #define IDM_HTML_FULLSCREEN 40014
+
+// Today item: icon, tap-and-hold menu and the state buttons' icons
+#define IDI_KESTREL 102
+#define IDR_ITEM_MENU 103
+#define IDI_LOGGING_OFF 119
+#define IDI_MONITORING_OFF 120
+#define IDI_MONITORING_ON 121
+#define IDI_LOGGING_ON 124
+#define IDM_ITEM_MONITORING 40006
+#define IDM_ITEM_LOGGING 40007
+#define IDM_ITEM_SETTINGS 40008
+#define IDM_ITEM_MAP 40016
