@@ -114,7 +114,7 @@ void HttpServer::Answer(SOCKET client) {
     std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + Reason(reply.status) +
                        "\r\nContent-Type: " + reply.contentType +
                        "\r\nContent-Length: " + std::to_string(reply.body.size()) +
-                       "\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n";
+                       "\r\nConnection: close\r\n\r\n";
     std::string all = head + reply.body;
     size_t sent = 0;
     while (sent < all.size()) {

@@ -93,6 +93,8 @@ Settings LoadSettings() {
     return s;
 }
 
+CRITICAL_SECTION g_logLock;
+
 void Log(const Settings& settings, const char* format, ...) {
     if (settings.logFile.empty()) {
         return;
@@ -110,14 +112,17 @@ void Log(const Settings& settings, const char* format, ...) {
     }
     line[n++] = '\r';
     line[n++] = '\n';
-    HANDLE file = CreateFileW(settings.logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
+    // Connections log from their own threads: one writer at a time, no line lost.
+    EnterCriticalSection(&g_logLock);
+    HANDLE file =
+        CreateFileW(settings.logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written;
+        WriteFile(file, line, n, &written, nullptr);
+        CloseHandle(file);
     }
-    DWORD written;
-    WriteFile(file, line, n, &written, nullptr);
-    CloseHandle(file);
+    LeaveCriticalSection(&g_logLock);
 }
 
 std::string Narrow(const std::wstring& text) {
@@ -210,10 +215,12 @@ Connection* Find(HANDLE handle) {
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         InitializeCriticalSection(&g_lock);
+        InitializeCriticalSection(&g_logLock);
         g_connections = new std::map<HANDLE, Connection*>();
     } else if (reason == DLL_PROCESS_DETACH) {
         delete g_connections;
         DeleteCriticalSection(&g_lock);
+        DeleteCriticalSection(&g_logLock);
     }
     return TRUE;
 }

@@ -6,6 +6,8 @@
 #include "InternetRestProtocolImplementor.h"
 #include "TestSupport.h"
 
+#include <wininet.h>
+
 namespace {
 
 class RestTest : public ::testing::Test {
@@ -75,6 +77,15 @@ TEST_F(RestTest, SecondGetSeesChangedContent) {
     WriteFileBytes(folder + L"changing.txt", "second");
     EXPECT_EQ("second", Get(base + L"/files/changing.txt"));
     EXPECT_EQ(2u, server.Requests().size());
+}
+
+TEST_F(RestTest, NoCacheEntryStays) {
+    WriteFileBytes(folder + L"cached.txt", "body");
+    std::wstring url = base + L"/files/cached.txt";
+    EXPECT_EQ("body", Get(url));
+    DWORD size = 0;
+    EXPECT_FALSE(GetUrlCacheEntryInfoW(url.c_str(), nullptr, &size));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
 }
 
 TEST_F(RestTest, FailuresRaiseTheDownloadError) {
