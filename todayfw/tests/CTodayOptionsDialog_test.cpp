@@ -34,12 +34,15 @@ public:
 
     std::vector<std::wstring> calls;
     int paints = 0;
+    // Set before `ready`, for the helper thread.
+    HWND initialised = nullptr;
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
 protected:
     BOOL OnInitDialog(LPARAM lParam) override {
         Record(L"init %d", static_cast<int>(lParam));
         BOOL result = CTodayOptionsDialog::OnInitDialog(lParam);
+        initialised = dialogWindow;
         SetEvent(ready);
         return result;
     }
@@ -210,7 +213,8 @@ TEST_F(OptionsDialogTest, OkAndCancelEndTheModalDialogAndReachOnCommand) {
             Helper driver([&] {
                 initialised = WaitFor(page.ready);
                 if (initialised) {
-                    SendMessageW(page.Window(), WM_COMMAND, MAKEWPARAM(c.command, BN_CLICKED), 0);
+                    SendMessageW(page.initialised, WM_COMMAND, MAKEWPARAM(c.command, BN_CLICKED),
+                                 0);
                 }
             });
             result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_TEST_PAGE),
