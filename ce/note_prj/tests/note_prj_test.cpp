@@ -1,0 +1,70 @@
+// The storage-card query against folders the test makes in the root of the current drive.
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "projects.h"
+
+namespace {
+
+class FlashCardTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CreateDirectoryW(L"\\kestrel card a", nullptr);
+        CreateDirectoryW(L"\\Kestrel Card B", nullptr);
+        HANDLE file = CreateFileW(L"\\kestrel card file", GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(file);
+    }
+    void TearDown() override {
+        SetEnvironmentVariableW(L"KESTREL_FLASHCARDS", nullptr);
+        RemoveDirectoryW(L"\\kestrel card a");
+        RemoveDirectoryW(L"\\Kestrel Card B");
+        DeleteFileW(L"\\kestrel card file");
+    }
+
+    std::set<std::wstring> AllCards() {
+        std::set<std::wstring> names;
+        WIN32_FIND_DATAW data = {};
+        HANDLE search = FindFirstFlashCard(&data);
+        if (search == INVALID_HANDLE_VALUE) {
+            return names;
+        }
+        do {
+            names.insert(data.cFileName);
+        } while (FindNextFlashCard(search, &data));
+        EXPECT_TRUE(FindClose(search));
+        return names;
+    }
+};
+
+TEST_F(FlashCardTest, ListedFoldersAreCardsWhateverTheirCaseAndFilesAreNot) {
+    SetEnvironmentVariableW(L"KESTREL_FLASHCARDS",
+                            L"kestrel card B;;Kestrel Card A;kestrel card file;missing card");
+    std::set<std::wstring> expected = {L"kestrel card a", L"Kestrel Card B"};
+    EXPECT_EQ(expected, AllCards());
+}
+
+TEST_F(FlashCardTest, NoCardFolderFailsWithInvalidHandle) {
+    SetEnvironmentVariableW(L"KESTREL_FLASHCARDS", L"missing card");
+    WIN32_FIND_DATAW data = {};
+    EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFlashCard(&data));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NO_MORE_FILES), GetLastError());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFlashCard(nullptr));
+    EXPECT_FALSE(FindNextFlashCard(INVALID_HANDLE_VALUE, &data));
+}
+
+TEST_F(FlashCardTest, FirstCardIsAFolderInTheRoot) {
+    SetEnvironmentVariableW(L"KESTREL_FLASHCARDS", L"kestrel card a");
+    WIN32_FIND_DATAW data = {};
+    HANDLE search = FindFirstFlashCard(&data);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    EXPECT_STREQ(L"kestrel card a", data.cFileName);
+    EXPECT_TRUE(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_FALSE(FindNextFlashCard(search, &data));
+    FindClose(search);
+}
+
+} // namespace
