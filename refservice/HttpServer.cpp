@@ -19,6 +19,16 @@ const char* Reason(int status) {
     }
 }
 
+// The value of a header line, or empty. Names compare as written by the usual clients.
+std::string Header(const std::string& request, const std::string& name) {
+    size_t at = request.find("\r\n" + name + ": ");
+    if (at == std::string::npos) {
+        return std::string();
+    }
+    at += name.size() + 4;
+    return request.substr(at, request.find("\r\n", at) - at);
+}
+
 } // namespace
 
 HttpServer::~HttpServer() {
@@ -71,6 +81,11 @@ std::vector<std::string> HttpServer::Requests() {
     return requests;
 }
 
+std::vector<std::string> HttpServer::UserAgents() {
+    std::lock_guard<std::mutex> guard(lock);
+    return userAgents;
+}
+
 void HttpServer::Serve() {
     for (;;) {
         SOCKET client = accept(listener, nullptr, nullptr);
@@ -108,6 +123,7 @@ void HttpServer::Answer(SOCKET client) {
         {
             std::lock_guard<std::mutex> guard(lock);
             requests.push_back(target);
+            userAgents.push_back(Header(request, "User-Agent"));
         }
         reply = service.Handle(target);
     }

@@ -20,8 +20,9 @@ public:
     bool Start(unsigned short port);
     void Stop();
     unsigned short Port() const { return port; }
-    // Every request target received, in order.
+    // Every request target received, in order, and the User-Agent each came with.
     std::vector<std::string> Requests();
+    std::vector<std::string> UserAgents();
 
 private:
     void Serve();
@@ -33,4 +34,5 @@ private:
     std::thread thread;
     std::mutex lock;
     std::vector<std::string> requests;
+    std::vector<std::string> userAgents;
 };

@@ -77,6 +77,7 @@ TEST_F(RestTest, SecondGetSeesChangedContent) {
     WriteFileBytes(folder + L"changing.txt", "second");
     EXPECT_EQ("second", Get(base + L"/files/changing.txt"));
     EXPECT_EQ(2u, server.Requests().size());
+    EXPECT_EQ("GSM .Kestrel", server.UserAgents()[1]);
 }
 
 TEST_F(RestTest, NoCacheEntryStays) {
