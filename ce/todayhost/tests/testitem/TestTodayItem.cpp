@@ -88,8 +88,8 @@ public:
         RegCloseKey(key);
         if (found != ERROR_SUCCESS)
             return;
-        if (FILE* file = _wfopen(path, L"a")) {
-            fwprintf(file, L"%ls %ls\n", name.c_str(), event);
+        if (FILE* file = _wfopen(path, L"ab")) {
+            fprintf(file, "%ls %ls\n", name.c_str(), event);
             fclose(file);
         }
     }
