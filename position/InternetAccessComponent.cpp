@@ -35,8 +35,9 @@ HRESULT InternetAccessComponent::OnConnected() {
 }
 
 void InternetAccessComponent::Disconnect() {
-    connectionState = StatePending;
     StopWatch(3000);
+    // Set once the watch is gone, so a status it was handling cannot overwrite it.
+    connectionState = StatePending;
 }
 
 bool InternetAccessComponent::DownloadToFile(const std::wstring& url, const std::wstring& path,
