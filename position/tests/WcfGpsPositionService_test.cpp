@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "HttpServer.h"
 #include "TestSupport.h"
 #include "WcfGpsPositionService.h"
@@ -69,6 +71,26 @@ TEST(WcfGpsPositionService, ParseReplyCases) {
     EXPECT_FALSE(ok);
     Parse("<r><ErrorCode/></r>", &ok);
     EXPECT_FALSE(ok);
+}
+
+TEST(WcfGpsPositionService, MutatedRepliesAreReadOrRefused) {
+    std::mt19937 random(5200);
+    const char pieces[] = "<>/&#;:\"aLATON0123456789 ";
+    for (int round = 0; round < 2000; ++round) {
+        std::string reply = kReply0;
+        for (int e = 1 + random() % 6; e > 0; --e) {
+            size_t at = random() % reply.size();
+            if (random() % 2) {
+                reply.erase(at, 1 + random() % 3);
+            } else {
+                reply.insert(at, 1, pieces[random() % (sizeof(pieces) - 1)]);
+            }
+        }
+        GpsPositionResult result;
+        if (WcfGpsPositionService::ParseReply(reply, result)) {
+            EXPECT_LE(result.errorCode.size(), reply.size());
+        }
+    }
 }
 
 namespace {
