@@ -64,7 +64,8 @@ void KestrelTodayItem::ReloadSettings() {
     if (logPath.empty())
         logPath = DefaultLogPath;
     // A huge stored value must not turn negative and slip past the interval's check.
-    RadioInterface::SetCheckInterval(checkInterval > 86400 ? 86400 : static_cast<int>(checkInterval));
+    RadioInterface::SetCheckInterval(checkInterval > 86400 ? 86400
+                                                           : static_cast<int>(checkInterval));
     logWriter->SetFilePath(logPath);
     lastCell = CellInfo();
     if (monitoring && hWnd) {

@@ -64,8 +64,7 @@ void KestrelTodayItem::SynchronizedRilSubscriber::OnError(std::wstring text) {
     owner->lock.ReleaseWrite();
 }
 
-void KestrelTodayItem::SynchronizedRilSubscriber::OnRilUpdate(UINT message, WPARAM wParam,
-                                                              LPARAM) {
+void KestrelTodayItem::SynchronizedRilSubscriber::OnRilUpdate(UINT message, WPARAM wParam, LPARAM) {
     owner->lock.AcquireRead();
     RilSubscriber& item = *owner;
     if (message == WM_RILUPDATE) {

@@ -65,9 +65,8 @@ TEST(KestrelTodayItem, RadioThatCannotBeOpenedIsReported) {
     ASSERT_TRUE(f.CreateWindowForItem());
     f.Command(IDM_ITEM_MONITORING);
     RilInfoTabPage& page = f.item->GetTabControl().GetInfoPage();
-    ASSERT_TRUE(PumpUntil([&] {
-        return page.GetMessageText() == L"Nepodařilo se inicializovat knihovnu RIL";
-    }));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return page.GetMessageText() == L"Nepodařilo se inicializovat knihovnu RIL"; }));
     EXPECT_TRUE(page.IsMessageMode());
     // A later paint keeps the error instead of the no-data text.
     f.item->Refresh(FALSE);
