@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "ReadWriteLock.h"
@@ -37,7 +38,8 @@ private:
     ReadWriteLock lock;
     std::wstring filePath;
     CellInfo lastCell;
-    bool enabled = false;
+    // Read without the lock on the radio layer's thread.
+    std::atomic<bool> enabled{false};
     std::wstring networkId;
     std::wstring lastNetworkId;
 };

@@ -107,7 +107,7 @@ protected:
         DeleteFileW(TRACE);
     }
     void Start(const std::string& scenario) {
-        WriteFileText(SCENARIO, "latency 5\n" + scenario);
+        WriteFileText(SCENARIO, "latency 20\n" + scenario);
         RadioInterface::AddSubscriber(&first);
         RadioInterface::AddSubscriber(&second);
     }

@@ -163,12 +163,3 @@ TEST_F(RilFileSubscriberTest, LineBlockedByAReaderIsWrittenWithTheNextResult) {
     writer.OnCellInfo(next);
     EXPECT_EQ(L"T;2051;13962;1;-----; \nT;2051;13963;1;-----; \n", WithoutTimes(ReadText(LOG)));
 }
-
-TEST_F(RilFileSubscriberTest, UnwritablePathLosesNothingLater) {
-    writer.SetEnabled(true);
-    writer.SetFilePath(L"no_such_folder\\log.txt");
-    writer.OnCellInfo(cell);
-    writer.SetFilePath(LOG);
-    writer.OnCellInfo(cell);
-    EXPECT_EQ(L"T;2051;13962;1;-----; \n", WithoutTimes(ReadText(LOG)));
-}

@@ -201,17 +201,3 @@ TEST_F(RilDeviceTest, UnknownHandlesAreRefused) {
     handle = nullptr;
     EXPECT_EQ(E_INVALIDARG, RIL_GetCellTowerInfo(closed));
 }
-
-TEST_F(RilDeviceTest, PlaysACellLog) {
-    std::wstring log = L"09.03.2008;07:05:03;2051;13962;1;23001; \n"
-                       L"09.03.2008;07:06:10;2051;13963;1;23001; \n";
-    std::string bytes = "\xFF\xFE";
-    bytes.append(reinterpret_cast<const char*>(log.data()), log.size() * 2);
-    ASSERT_EQ(S_OK, Open(bytes));
-    RIL_GetCellTowerInfo(handle);
-    RIL_GetCellTowerInfo(handle);
-    std::vector<Result> got = WaitForResults(2);
-    ASSERT_EQ(2u, got.size());
-    EXPECT_EQ(13962u, CellId(got[0]));
-    EXPECT_EQ(13963u, CellId(got[1]));
-}

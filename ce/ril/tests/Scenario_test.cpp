@@ -91,15 +91,6 @@ TEST(Scenario, SteppingClampsOrLoops) {
     EXPECT_EQ(0u, scenario.StepForTime(6000).equipmentState.dwEqState);
 }
 
-TEST(Scenario, QuotedOperatorNamesAreLiteral) {
-    Scenario scenario;
-    std::wstring error;
-    ASSERT_TRUE(scenario.Parse("operator \"none\"\nstep\noperator \"\"\n", L"s", error));
-    EXPECT_STREQ("none", scenario.steps[0].operatorNames.szNumName);
-    EXPECT_EQ(static_cast<DWORD>(RIL_PARAM_ON_NUMNAME), scenario.steps[1].operatorNames.dwParams);
-    EXPECT_STREQ("", scenario.steps[1].operatorNames.szNumName);
-}
-
 TEST(Scenario, BadLinesAreNamed) {
     EXPECT_EQ(L"s.txt(3): unknown keyword 'cel'", ParseError("step\n\ncel lac=1\n"));
     EXPECT_EQ(L"s.txt(1): bad number in 'lac=12x'", ParseError("cell lac=12x\n"));
