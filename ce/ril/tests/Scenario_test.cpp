@@ -146,3 +146,13 @@ TEST(Scenario, BadCellLogLineIsNamed) {
     // An odd trailing byte is ignored.
     EXPECT_TRUE(scenario.Parse(Utf16(L"09.03.2008;07:05:03;1;2;3;23001; \n") + "x", L"log", error));
 }
+
+TEST(Scenario, ShippedScenariosLoad) {
+    Scenario scenario;
+    std::wstring error;
+    // Wine maps the build machine's root to drive Z:.
+    EXPECT_TRUE(scenario.Load(std::wstring(L"Z:") + KESTREL_RIL_SCENARIOS L"/drive.txt", error))
+        << std::string(error.begin(), error.end());
+    EXPECT_EQ(7u, scenario.steps.size());
+    EXPECT_TRUE(scenario.timed);
+}
