@@ -14,8 +14,8 @@ protected:
     void SetUp() override {
         CreateDirectoryW(L"\\kestrel card a", nullptr);
         CreateDirectoryW(L"\\Kestrel Card B", nullptr);
-        HANDLE file = CreateFileW(L"\\kestrel card file", GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, 0, nullptr);
+        HANDLE file = CreateFileW(L"\\kestrel card file", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  0, nullptr);
         CloseHandle(file);
     }
     void TearDown() override {
