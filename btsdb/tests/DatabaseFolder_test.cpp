@@ -1,4 +1,4 @@
-// The database folder: its default from the storage-card query, and the folder helpers.
+// The folder helpers of the database download (the default folder: the page's tests).
 
 #include <gtest/gtest.h>
 
@@ -11,19 +11,10 @@ namespace {
 class DatabaseFolderTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        SetEnvironmentVariableW(L"KESTREL_FLASHCARDS", nullptr);
-        RemoveDirectoryW(L"\\kestrel folder card");
         RemoveDirectoryW(L"\\kestrel_folder_test\\GsmDB");
         RemoveDirectoryW(L"\\kestrel_folder_test");
     }
 };
-
-TEST_F(DatabaseFolderTest, DefaultIsGsmDBOnTheFirstCardOrInTheRoot) {
-    SetEnvironmentVariableW(L"KESTREL_FLASHCARDS", L"kestrel folder card");
-    EXPECT_EQ(L"\\GsmDB\\", GetDefaultDatabaseFolder());
-    CreateDirectoryW(L"\\kestrel folder card", nullptr);
-    EXPECT_EQ(L"\\kestrel folder card\\GsmDB\\", GetDefaultDatabaseFolder());
-}
 
 TEST_F(DatabaseFolderTest, CreateFolderMakesOneLevelAndDirectoryExistsSeesOnlyFolders) {
     EXPECT_FALSE(DirectoryExists(L"\\kestrel_folder_test\\GsmDB\\"));

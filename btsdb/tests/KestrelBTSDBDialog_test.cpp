@@ -153,15 +153,6 @@ TEST_F(SourcesPageTest, AddWithAnEmptyFieldSaysSoAndAddsNothing) {
     EXPECT_EQ(L"http://a.example/9", ControlText(window, IDC_BTSDB_URL));
 }
 
-TEST_F(SourcesPageTest, NetIdEditTakesDigitsOnlyAndBothEditsAreLimited) {
-    TestPage page(&item);
-    HWND window = page.Open();
-    HWND netId = GetDlgItem(window, IDC_BTSDB_NETID);
-    EXPECT_TRUE(GetWindowLongW(netId, GWL_STYLE) & ES_NUMBER);
-    EXPECT_EQ(99, SendMessageW(netId, EM_GETLIMITTEXT, 0, 0));
-    EXPECT_EQ(999, SendDlgItemMessageW(window, IDC_BTSDB_URL, EM_GETLIMITTEXT, 0, 0));
-}
-
 TEST_F(SourcesPageTest, MenuOfARowEditsOrDeletesItAfterConfirmation) {
     StoreSource(L"23001", L"http://a.example/1");
     StoreSource(L"23002", L"http://a.example/2");
