@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
 #include "Script.h"
@@ -11,9 +10,26 @@
 
 namespace {
 
+// Straight to the standard error handle: a console gets UTF-16, a file or pipe UTF-8.
+void Report(const std::wstring& message) {
+    std::wstring line = message + L"\r\n";
+    HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD written = 0;
+    if (!handle || handle == INVALID_HANDLE_VALUE)
+        return;
+    if (WriteConsoleW(handle, line.c_str(), static_cast<DWORD>(line.size()), &written, nullptr))
+        return;
+    int size = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr,
+                                   0, nullptr, nullptr);
+    std::string bytes(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), bytes.data(), size,
+                        nullptr, nullptr);
+    WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
 int Usage() {
-    fwprintf(stderr, L"usage: todayhost.exe [--items KEY] [--background FILE.bmp] "
-                     L"[--script FILE [--out DIR]]\n");
+    Report(L"usage: todayhost.exe [--items KEY] [--background FILE.bmp] "
+           L"[--script FILE [--out DIR]]");
     return 1;
 }
 
@@ -44,7 +60,7 @@ int wmain(int argc, wchar_t** argv) {
     Script script;
     if (!scriptPath.empty()) {
         if (!script.Load(scriptPath)) {
-            fwprintf(stderr, L"todayhost: %ls\n", script.GetError().c_str());
+            Report(L"todayhost: " + script.GetError());
             return 2;
         }
         CreateDirectoryW(outDir.c_str(), nullptr);
@@ -52,7 +68,7 @@ int wmain(int argc, wchar_t** argv) {
 
     TodayHost host(GetModuleHandleW(nullptr), itemsKey, background);
     if (!host.Create()) {
-        fwprintf(stderr, L"todayhost: cannot create the Today window\n");
+        Report(L"todayhost: cannot create the Today window");
         return 1;
     }
     if (!scriptPath.empty())
@@ -65,7 +81,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     int exitCode = static_cast<int>(msg.wParam);
     if (!script.GetError().empty()) {
-        fwprintf(stderr, L"todayhost: %ls\n", script.GetError().c_str());
+        Report(L"todayhost: " + script.GetError());
         if (exitCode == 0)
             exitCode = 2;
     }

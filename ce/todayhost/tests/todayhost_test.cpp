@@ -88,29 +88,41 @@ protected:
     DWORD Run(const std::string& script) {
         std::wstring scriptPath = out + L"\\script.txt";
         std::ofstream(scriptPath.c_str(), std::ios::binary) << script;
-        std::wstring errorsPath = out + L"\\stderr.txt";
         SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-        HANDLE errorFile = CreateFileW(errorsPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                       CREATE_ALWAYS, 0, nullptr);
+        HANDLE readEnd = nullptr;
+        HANDLE writeEnd = nullptr;
+        CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16);
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
         std::wstring command = L"\"" + Folder() + L"todayhost.exe\" --items " + ItemsKey +
                                L" --script \"" + scriptPath + L"\" --out \"" + out + L"\"";
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdError = errorFile;
-        startup.hStdOutput = errorFile;
+        startup.hStdError = writeEnd;
+        startup.hStdOutput = writeEnd;
         PROCESS_INFORMATION process = {};
         DWORD exitCode = 0xDEAD;
-        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                           &startup, &process)) {
-            if (WaitForSingleObject(process.hProcess, 120000) == WAIT_TIMEOUT)
+        BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE,
+                                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+        CloseHandle(writeEnd);
+        errors.clear();
+        if (started) {
+            // The host writes little: the pipe's buffer holds it until the host has ended.
+            if (WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT)
                 TerminateProcess(process.hProcess, 0xDEAD);
             GetExitCodeProcess(process.hProcess, &exitCode);
             CloseHandle(process.hProcess);
             CloseHandle(process.hThread);
+            // What is in the pipe: a process the host started may still hold its other end.
+            char buffer[4096];
+            DWORD available = 0;
+            DWORD read = 0;
+            while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) &&
+                   available > 0 && ::ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) &&
+                   read > 0)
+                errors.append(buffer, read);
         }
-        CloseHandle(errorFile);
-        errors = ReadFile(errorsPath);
+        CloseHandle(readEnd);
         return exitCode;
     }
 

@@ -73,6 +73,10 @@ public:
         RegisterWindowClass(Proc);
         if (!Create(record, parent, WS_CHILD | WS_VISIBLE))
             return nullptr;
+        // 60 pixels at 96 dpi, as the device's item heights scale with the screen.
+        HDC dc = GetDC(hWnd);
+        SetItemHeight(MulDiv(60, GetDeviceCaps(dc, LOGPIXELSY), 96));
+        ReleaseDC(hWnd, dc);
         return hWnd;
     }
 
@@ -208,17 +212,20 @@ private:
 
 void TestPage::Paint(HDC dc, SIZE strip, RECT area) {
     HGDIOBJ font = SelectObject(dc, item->GetNormalFont());
-    RECT line = {area.left + 4, strip.cy + 2, area.right, strip.cy + 16};
+    TEXTMETRICW metrics;
+    GetTextMetricsW(dc, &metrics);
+    int step = metrics.tmHeight + 1;
+    RECT line = {area.left + 4, strip.cy + 2, area.right, strip.cy + 2 + step};
     std::wstring title = GetTitle() + L" " LETTER;
     DrawTextW(dc, title.c_str(), -1, &line, DT_LEFT | DT_SINGLELINE);
-    OffsetRect(&line, 0, 14);
+    OffsetRect(&line, 0, step);
     DrawTextW(dc, item->status.c_str(), -1, &line, DT_LEFT | DT_SINGLELINE);
     RECT window;
     GetWindowRect(item->GetWindow(), &window);
     MapWindowPoints(nullptr, GetParent(item->GetWindow()), reinterpret_cast<POINT*>(&window), 2);
     wchar_t place[48];
     wsprintfW(place, L"top=%d height=%d", window.top, window.bottom - window.top);
-    OffsetRect(&line, 0, 14);
+    OffsetRect(&line, 0, step);
     DrawTextW(dc, place, -1, &line, DT_LEFT | DT_SINGLELINE);
     SelectObject(dc, font);
 }
