@@ -1,0 +1,183 @@
+#!/usr/bin/env bash
+# The main job: the Today screen with the Kestrel item on the simulated radio.
+#
+#   tools/demo.sh [--scenario FILE] [--vga] [--headless] [--out DIR]
+#
+# Builds what is missing, prepares a Wine prefix of its own for the demo (the Today item
+# registered, the radio pointed at the scenario), starts the Today host with the item and
+# switches monitoring and logging on. With a display it opens the device screen in a window;
+# without one (or with --headless) it plays the scenario on its own Xvfb and leaves
+# screenshots, the item's text transcript and the cell log in the output folder.
+# See docs/demo.md.
+set -euo pipefail
+source "$(dirname "$0")/env.sh"
+
+scenario="$KESTREL_ROOT/demo/kestrel-demo.txt"
+vga=0
+headless=0
+out=""
+usage() {
+    sed -n '4,12p' "$0" | sed 's/^# \{0,1\}//' >&2
+    exit 1
+}
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --scenario) [ $# -ge 2 ] || usage; scenario=$(realpath "$2"); shift 2 ;;
+    --vga) vga=1; shift ;;
+    --headless) headless=1; shift ;;
+    --out) [ $# -ge 2 ] || usage; out=$2; shift 2 ;;
+    *) usage ;;
+    esac
+done
+[ -f "$scenario" ] || { kestrel_log "no scenario $scenario"; exit 1; }
+
+if [ "$vga" = 1 ]; then
+    width=480 height=640 dpi=192 scale=2
+else
+    width=240 height=320 dpi=96 scale=1
+fi
+if [ "$headless" = 0 ] && { [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; }; then
+    headless=1
+fi
+if [ -z "$out" ]; then
+    out="$KESTREL_ROOT/out/demo-$(date +%Y%m%d-%H%M%S)"
+fi
+mkdir -p "$out"
+out=$(realpath "$out")
+
+# Wine paths of Linux files: the prefix maps / to Z:.
+winpath() { local p; p=$(realpath -m "$1"); echo "Z:${p//\//\\}"; }
+regpath() { winpath "$1" | sed 's/\\/\\\\/g'; }
+
+# --- build what is missing --------------------------------------------------------------
+kestrel_install_packages
+mkdir -p "$KESTREL_BUILD"
+bin="$KESTREL_BUILD/bin"
+needed=(KestrelToday.dll todayhost.exe ril.dll aygshell.dll)
+missing=0
+for f in "${needed[@]}"; do [ -f "$bin/$f" ] || missing=1; done
+if [ "$missing" = 1 ] || [ "${KESTREL_DEMO_REBUILD:-0}" = 1 ]; then
+    kestrel_log "building the item, the Today host and the stand-ins in $KESTREL_BUILD"
+    cmake -G Ninja -S "$KESTREL_ROOT" -B "$KESTREL_BUILD" \
+        -DCMAKE_TOOLCHAIN_FILE="$KESTREL_ROOT/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        ${KESTREL_SUBDIRS:+"-DKESTREL_SUBDIRS=$KESTREL_SUBDIRS"} \
+        >"$KESTREL_BUILD.configure.log" 2>&1 || { cat "$KESTREL_BUILD.configure.log" >&2; exit 1; }
+    cmake --build "$KESTREL_BUILD" --target KestrelToday todayhost ril aygshell
+fi
+for f in "${needed[@]}"; do
+    [ -f "$bin/$f" ] || { kestrel_log "missing $bin/$f after the build"; exit 1; }
+done
+
+# --- the demo's own prefix: the tests' prefix and its settings stay untouched -------------
+export WINEPREFIX="$KESTREL_BUILD/demo-prefix-${width}x${height}"
+trap kestrel_cleanup EXIT
+trap 'exit 130' INT TERM
+kestrel_prefix
+drive="$WINEPREFIX/drive_c"
+rm -f "$drive/gsminfo.txt" "$drive/ril-errors.txt" "$out/ril-trace.txt"
+# The BTS database of the demo's network, for the detail page.
+if [ -d "$KESTREL_ROOT/demo/GsmDb" ]; then
+    mkdir -p "$drive/GsmDb"
+    cp "$KESTREL_ROOT"/demo/GsmDb/*.csv "$drive/GsmDb/" 2>/dev/null || true
+fi
+
+item_height=$((70 * scale))
+reg="$out/kestrel-demo.reg"
+{
+    echo "REGEDIT4"
+    echo
+    echo "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Today\\Items\\Kestrel]"
+    echo "\"Type\"=dword:00000004"
+    echo "\"Order\"=dword:00000000"
+    echo "\"Enabled\"=dword:00000001"
+    echo "\"Options\"=dword:00000000"
+    echo "\"DLL\"=\"$(regpath "$bin/KestrelToday.dll")\""
+    echo "\"CheckInterval\"=dword:00000002"
+    printf '"ItemHeight"=dword:%08x\n' "$item_height"
+    echo "\"LogFilePath\"=\"\\\\gsminfo.txt\""
+    echo
+    echo "[HKEY_LOCAL_MACHINE\\Software\\KestrelDevice\\Ril]"
+    echo "\"Scenario\"=\"$(regpath "$scenario")\""
+    echo "\"Mode\"=\"time\""
+    echo "\"Trace\"=\"$(regpath "$out/ril-trace.txt")\""
+    echo
+    echo "[HKEY_CURRENT_USER\\Control Panel\\Desktop]"
+    printf '"LogPixels"=dword:%08x\n' "$dpi"
+    echo
+    echo "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts]"
+    printf '"LogPixels"=dword:%08x\n' "$dpi"
+} >"$reg"
+
+# --- run ----------------------------------------------------------------------------------
+if [ "$headless" = 1 ]; then
+    unset DISPLAY
+fi
+kestrel_display "${width}x${height}x24"
+kestrel_wineserver
+wine regedit /S "$(winpath "$reg")" >>"$out/wine.log" 2>&1
+
+# Screen points of the item: it sits under the host's navigation bar (26 px at 96 dpi).
+bar=$((26 * scale))
+script="$out/demo.script"
+if [ "$headless" = 1 ]; then
+    {
+        echo "# Kestrel headless demo: one snapshot per scenario step (4 s)."
+        echo "wait 1500"
+        echo "screenshot 00-start.png"
+        echo "text 00-start.txt"
+        echo "command Kestrel 40006"
+        echo "command Kestrel 40007"
+        echo "wait 800"
+        echo "screenshot 01-step00.png"
+        echo "text 01-step00.txt"
+        for i in $(seq 1 11); do
+            echo "wait 4000"
+            n=$(printf '%02d' $((i + 1)))
+            s=$(printf '%02d' "$i")
+            echo "screenshot $n-step$s.png"
+            echo "text $n-step$s.txt"
+            if [ "$i" = 4 ]; then
+                echo "# Keyboard: into the item, down to the monitoring button."
+                echo "key down"
+                echo "key down"
+                echo "wait 300"
+                echo "screenshot $n-keys.png"
+                echo "key up"
+                echo "key up"
+                echo "key up"
+            fi
+            if [ "$i" = 7 ]; then
+                echo "# Tap and hold on the item: its menu."
+                echo "hold $((120 * scale)) $((bar + 50 * scale))"
+                echo "wait 1500"
+                echo "screenshot $n-menu.png"
+                echo "key escape"
+            fi
+        done
+        echo "quit"
+    } >"$script"
+    kestrel_log "playing $(basename "$scenario") headless into $out"
+    (cd "$drive" && timeout 300 wine "$bin/todayhost.exe" --script "$(winpath "$script")" \
+        --out "$(winpath "$out")" >>"$out/wine.log" 2>&1) || kestrel_log "the Today host ended with $?"
+else
+    {
+        echo "# Kestrel interactive demo: monitoring and logging on, then the screen is yours."
+        echo "wait 1000"
+        echo "command Kestrel 40006"
+        echo "command Kestrel 40007"
+        echo "wait 2000000000"
+    } >"$script"
+    kestrel_log "the device screen opens in a window; close it (or press Ctrl-C) to end the demo"
+    (cd "$drive" && wine explorer "/desktop=Kestrel,${width}x${height}" "$bin/todayhost.exe" \
+        --script "$(winpath "$script")" --out "$(winpath "$out")" >>"$out/wine.log" 2>&1) || true
+fi
+
+# --- what the run left ----------------------------------------------------------------------
+if [ -f "$drive/gsminfo.txt" ]; then
+    cp "$drive/gsminfo.txt" "$out/gsminfo.txt"
+    iconv -f UTF-16 -t UTF-8 "$drive/gsminfo.txt" >"$out/gsminfo-utf8.txt" 2>/dev/null || true
+fi
+[ -f "$drive/ril-errors.txt" ] && cp "$drive/ril-errors.txt" "$out/"
+kestrel_log "output: $out"
+echo "$out"
