@@ -52,12 +52,14 @@ void SizeDialog(HWND dialog, bool fullScreen) {
     SetWindowPos(dialog, nullptr, 0, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-bool MovedTooFar(HWND client, const MSG& msg, POINT down) {
+// Moves are measured from where the pointer was when the gesture began, on the screen: callers
+// fill ptDown in client or in screen coordinates alike.
+bool MovedTooFar(const MSG& msg, POINT start) {
     POINT point = {static_cast<short>(LOWORD(msg.lParam)), static_cast<short>(HIWORD(msg.lParam))};
-    if (msg.hwnd && msg.hwnd != client)
-        MapWindowPoints(msg.hwnd, client, &point, 1);
-    return abs(point.x - down.x) > GetSystemMetrics(SM_CXDRAG) ||
-           abs(point.y - down.y) > GetSystemMetrics(SM_CYDRAG);
+    if (msg.hwnd)
+        ClientToScreen(msg.hwnd, &point);
+    return abs(point.x - start.x) > GetSystemMetrics(SM_CXDRAG) ||
+           abs(point.y - start.y) > GetSystemMetrics(SM_CYDRAG);
 }
 
 } // namespace
@@ -123,6 +125,8 @@ DWORD WINAPI SHRecognizeGesture(SHRGINFO* info) {
         return 0;
     HWND client = info->hwndClient;
     DWORD threshold = (info->dwFlags & SHRG_LONGDELAY) ? LongHoldMilliseconds : HoldMilliseconds;
+    POINT pointer;
+    GetCursorPos(&pointer);
     HWND previousCapture = SetCapture(client);
     DWORD start = GetTickCount();
     DWORD result = 0;
@@ -131,7 +135,7 @@ DWORD WINAPI SHRecognizeGesture(SHRGINFO* info) {
         // Release, a move beyond the drag distance or another button ends the gesture; the
         // message stays queued for the window.
         if (PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE)) {
-            if (msg.message != WM_MOUSEMOVE || MovedTooFar(client, msg, info->ptDown))
+            if (msg.message != WM_MOUSEMOVE || MovedTooFar(msg, pointer))
                 break;
             PeekMessageW(&msg, msg.hwnd, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE);
             continue;
