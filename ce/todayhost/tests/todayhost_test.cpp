@@ -197,6 +197,26 @@ TEST_F(TodayHostRun, SelectionMovesThroughTheItemsAndPastThem) {
     EXPECT_TRUE(Contains(Section(seventh, "ItemA"), "\ttap\n")) << seventh;
     EXPECT_TRUE(Contains(Section(seventh, "ItemA"), "\tTři A\n")) << seventh;
     EXPECT_TRUE(Contains(Section(seventh, "ItemB"), "\tlost\n")) << seventh;
+    EXPECT_TRUE(Contains(Section(seventh, "ItemA"), "\třádek 1\\r\\nřádek 2\n")) << seventh;
+}
+
+TEST_F(TodayHostRun, ItemThatDeclinesIsPassedOver) {
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(ItemsKey) + L"\\ItemA").c_str(), 0,
+                            KEY_SET_VALUE, &key),
+              ERROR_SUCCESS);
+    DWORD declines = 1;
+    RegSetValueExW(key, L"Declines", 0, REG_DWORD, reinterpret_cast<BYTE*>(&declines),
+                   sizeof(declines));
+    RegCloseKey(key);
+    ASSERT_EQ(Run("key down\nwait 100\ntext 1.txt\nkey up\nwait 100\ntext 2.txt\n"), 0u) << errors;
+    std::string first = Transcript("1.txt");
+    EXPECT_TRUE(Contains(Section(first, "ItemA"), "\treceived 40\n")) << first;
+    EXPECT_TRUE(Contains(Section(first, "ItemB"), "\treceived 40\n")) << first;
+    // Up from B: A declines again and the selection leaves the items.
+    std::string second = Transcript("2.txt");
+    EXPECT_TRUE(Contains(Section(second, "ItemA"), "\treceived 38\n")) << second;
+    EXPECT_TRUE(Contains(Section(second, "ItemB"), "\tlost\n")) << second;
 }
 
 TEST_F(TodayHostRun, RefreshQueryRelaysAndSettingChangeReloads) {

@@ -98,6 +98,20 @@ public:
         }
     }
 
+    DWORD ReadSetting(const wchar_t* value) {
+        HKEY key;
+        DWORD data = 0;
+        DWORD size = sizeof(data);
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, ItemKey(name.c_str()).c_str(), 0, KEY_READ, &key) ==
+            ERROR_SUCCESS) {
+            if (RegQueryValueExW(key, value, nullptr, nullptr, reinterpret_cast<BYTE*>(&data),
+                                 &size) != ERROR_SUCCESS)
+                data = 0;
+            RegCloseKey(key);
+        }
+        return data;
+    }
+
     std::wstring status = L"idle";
     std::wstring name;
 
@@ -147,6 +161,9 @@ protected:
         wchar_t text[32];
         wsprintfW(text, L"received %d", static_cast<int>(key));
         status = text;
+        // An item may decline the selection; the shell then offers it to the next one.
+        if (ReadSetting(L"Declines"))
+            return FALSE;
         return key == VK_UP ? tabs.FocusLastTab() : tabs.FocusFirstTab();
     }
     LRESULT OnUserNavigation(WPARAM key) override {
@@ -227,6 +244,11 @@ void TestPage::Paint(HDC dc, SIZE strip, RECT area) {
     wsprintfW(place, L"top=%d height=%d", window.top, window.bottom - window.top);
     OffsetRect(&line, 0, step);
     DrawTextW(dc, place, -1, &line, DT_LEFT | DT_SINGLELINE);
+    if (GetOrder() == 3) {
+        // Two lines in one text: the transcript writes the break as \r\n.
+        RECT right = {area.right / 2, strip.cy + 2, area.right, strip.cy + 2 + 2 * step};
+        DrawTextW(dc, L"řádek 1\r\nřádek 2", -1, &right, DT_LEFT);
+    }
     SelectObject(dc, font);
 }
 
