@@ -112,26 +112,6 @@ TEST_F(BasicPageTest, OkConvertsAndStoresTheTextsAndTheItemReloads) {
     }
 }
 
-TEST_F(BasicPageTest, CancelStoresNothingAndTheNextShowingLoadsWhatIsStored) {
-    harness::SetDWORD(L"ItemHeight", 90);
-    Run([&](HWND page) {
-        Fill(page, L"30", L"\\x.txt", L"40");
-        SendMessageW(page, WM_COMMAND, IDCANCEL, 0);
-    });
-    DWORD value = 0;
-    ASSERT_TRUE(ReadDWORD(L"CheckInterval", value));
-    EXPECT_EQ(5u, value);
-    ASSERT_TRUE(ReadDWORD(L"ItemHeight", value));
-    EXPECT_EQ(90u, value);
-
-    std::wstring height;
-    Run([&](HWND page) {
-        height = Text(page, IDC_OPTIONS_HEIGHT);
-        SendMessageW(page, WM_COMMAND, IDCANCEL, 0);
-    });
-    EXPECT_EQ(L"90", height);
-}
-
 // The save-file dialog that the "..." button opens, owned by the page.
 HWND WaitForSaveDialog(DWORD thread, HWND page) {
     return WaitForDialog(thread,
