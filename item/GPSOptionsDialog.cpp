@@ -26,8 +26,6 @@ void GPSOptionsDialog::OnOK() {
 INT_PTR GPSOptionsDialog::OnNotify(WPARAM wParam, NMHDR* header) {
     if (header && header->code == static_cast<UINT>(PSN_KILLACTIVE)) {
         StoreValues();
-        // The page may be left: the sheet reads the answer from the message result.
-        SetWindowLongPtrW(dialogWindow, DWLP_MSGRESULT, FALSE);
         return TRUE;
     }
     return CTodayOptionsDialog::OnNotify(wParam, header);

@@ -59,8 +59,6 @@ void KestrelOptionsDialog::OnCommand(UINT id, UINT, HWND) {
 INT_PTR KestrelOptionsDialog::OnNotify(WPARAM wParam, NMHDR* header) {
     if (header && header->code == static_cast<UINT>(PSN_KILLACTIVE)) {
         StoreValues();
-        // The page may be left: the sheet reads the answer from the message result.
-        SetWindowLongPtrW(dialogWindow, DWLP_MSGRESULT, FALSE);
         return TRUE;
     }
     return CTodayOptionsDialog::OnNotify(wParam, header);

