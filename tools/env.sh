@@ -91,6 +91,10 @@ kestrel_display() {
 kestrel_wineserver() {
     wineserver -p >"$KESTREL_BUILD/wineserver.log" 2>&1
     wine wineboot >>"$KESTREL_BUILD/wineserver.log" 2>&1 </dev/null
+    # Without a window manager, Wine waits ~2 s whenever an active top-level window hides
+    # unless its windows are unmanaged.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+        >>"$KESTREL_BUILD/wineserver.log" 2>&1 </dev/null
 }
 
 # Stops what this script started, by pid, and the prefix's wineserver.
