@@ -34,12 +34,10 @@ KestrelTodayItem::KestrelTodayItem(HINSTANCE instance)
 }
 
 KestrelTodayItem::~KestrelTodayItem() {
-    // Unloaded without the shell's clear-cache message: the radio layer must not keep calling
-    // into subscribers that are about to go.
-    if (!resubscribePending) {
-        RadioInterface::Deinitialize();
+    // The radio layer must not keep subscribers that are about to go. It is closed already
+    // (by the window's destruction or the clear-cache message), so the list may change.
+    if (!resubscribePending)
         RadioInterface::RemoveAllSubscribers();
-    }
     if (contextMenu)
         DestroyMenu(contextMenu);
     delete logWriter;
@@ -121,6 +119,11 @@ LRESULT KestrelTodayItem::OnCreate(LPCREATESTRUCTW createStruct) {
 
 void KestrelTodayItem::OnDestroy() {
     tabControl.NotifyOwnerDestroyed();
+    // Without the shell's clear-cache message first, the radio is closed here: the library's
+    // unload that may follow runs under the loader lock, where the radio layer's thread
+    // cannot be waited for. A new window's timer subscribes and opens the radio again.
+    if (!resubscribePending)
+        OnClearCache(0);
     CTodayWindow::OnDestroy();
 }
 
