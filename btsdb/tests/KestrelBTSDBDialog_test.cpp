@@ -163,6 +163,21 @@ TEST_F(SourcesPageTest, MenuOfARowEditsOrDeletesItAfterConfirmation) {
     EXPECT_EQ(L"23001", ControlText(window, IDC_BTSDB_NETID));
     EXPECT_EQ(L"http://a.example/1", ControlText(window, IDC_BTSDB_URL));
 
+    // A desktop list view's right click opens the same menu.
+    SetControlText(window, IDC_BTSDB_NETID, L"");
+    {
+        MenuChooser chooser(0);
+        NMITEMACTIVATE click = {};
+        click.hdr.hwndFrom = GetDlgItem(window, IDC_BTSDB_SOURCES);
+        click.hdr.idFrom = IDC_BTSDB_SOURCES;
+        click.hdr.code = static_cast<UINT>(NM_RCLICK);
+        click.ptAction = RowPoint(window, 0);
+        SendMessageW(window, WM_NOTIFY, IDC_BTSDB_SOURCES, reinterpret_cast<LPARAM>(&click));
+        DeliverPosted();
+        ASSERT_TRUE(chooser.Chose());
+    }
+    EXPECT_EQ(L"23002", ControlText(window, IDC_BTSDB_NETID));
+
     {
         BoxAnswerer cancel({IDCANCEL});
         ASSERT_TRUE(ChooseFromMenu(window, 0, 1));
