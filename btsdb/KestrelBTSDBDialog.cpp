@@ -38,6 +38,11 @@ struct TapAndHoldInfo {
     DWORD dwItemSpec;
 };
 
+bool IsPlainFileName(const std::wstring& name) {
+    return !name.empty() && name != L"." && name != L".." &&
+           name.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos;
+}
+
 } // namespace
 
 KestrelBTSDBDialog::KestrelBTSDBDialog(HINSTANCE instance, CTodayWindow* item, bool fullScreen)
@@ -331,7 +336,8 @@ void KestrelBTSDBDialog::DownloadAll() {
         std::wstring fileName = netId + L".csv";
         InsertListBoxString(IDC_BTSDB_LOG, fileName.c_str(), 0);
         InsertListBoxString(IDC_BTSDB_LOG, L"Stahování...", 0);
-        if (DownloadDatabase(connection, request, target)) {
+        // A Net Id from the registry names a file in the folder and nothing else.
+        if (IsPlainFileName(netId) && DownloadDatabase(connection, request, target)) {
             InsertListBoxString(IDC_BTSDB_LOG, L"Stahování dokončeno.", 0);
         } else {
             Message(L"Chyba při stahování souboru " + url, MB_ICONERROR);

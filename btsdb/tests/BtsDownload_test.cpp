@@ -128,6 +128,19 @@ TEST_F(DownloadTest, EverySourceLandsAsItsNetIdAndAFailedOneKeepsThePreviousCopy
     ExpectEditingView();
 }
 
+TEST_F(DownloadTest, NetIdThatIsNoPlainFileNameIsNotDownloaded) {
+    StoreSource(L"23001", Url("/files/23001.csv").c_str());
+    StoreSource(L"../23003", Url("/files/23003.csv").c_str());
+    OpenPageWithFolder(Folder);
+    auto seen = DownloadAnswering(1);
+    ASSERT_TRUE(seen[0].found);
+    EXPECT_EQ(L"Chyba při stahování souboru " + Url("/files/23003.csv"), seen[0].text);
+    ASSERT_EQ(1u, server.Requests().size());
+    EXPECT_EQ(0u, server.Requests()[0].find("/files/23001.csv?dummy="));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"\\kestrel_download\\23003.csv"));
+    EXPECT_EQ(Database23001, ReadFileBytes(std::wstring(Folder) + L"23001.csv"));
+}
+
 TEST_F(DownloadTest, NoConnectionRequestsNothing) {
     standIns.Set(L"FAILSTATUS", L"0x21");
     StoreSource(L"23001", Url("/files/23001.csv").c_str());
