@@ -166,7 +166,7 @@ else
         echo "wait 1000"
         echo "command Kestrel 40006"
         echo "command Kestrel 40007"
-        echo "wait 2000000000"
+        echo "wait 864000000"
     } >"$script"
     kestrel_log "the device screen opens in a window; close it (or press Ctrl-C) to end the demo"
     (cd "$drive" && wine explorer "/desktop=Kestrel,${width}x${height}" "$bin/todayhost.exe" \
