@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <vector>
 
 #include "ItemHarness.h"
 
@@ -79,6 +80,22 @@ TEST_F(ItemLibrary, ExportsOnlyOrdinal240AndCreatesTheItemWindow) {
     SetEvent(unloaded);
     watchdog.join();
     CloseHandle(unloaded);
+}
+
+TEST_F(ItemLibrary, CarriesItsVersionBlock) {
+    std::wstring dll = ModuleFolder() + L"KestrelToday.dll";
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeW(dll.c_str(), &handle);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(dll.c_str(), 0, size, block.data()));
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length));
+    EXPECT_EQ(MAKELONG(10, 0), info->dwFileVersionMS);
+    EXPECT_EQ(0u, info->dwFileVersionLS);
+    EXPECT_EQ(MAKELONG(21, 0), info->dwProductVersionMS);
+    EXPECT_EQ(0u, info->dwProductVersionLS);
 }
 
 TEST_F(ItemLibrary, TodayHostShowsTheCellAndWritesTheLog) {
