@@ -27,7 +27,6 @@ kestrel_install_packages() {
     command -v cmake >/dev/null || missing+=(cmake)
     command -v ninja >/dev/null || missing+=(ninja-build)
     command -v python3 >/dev/null || missing+=(python3)
-    command -v convert >/dev/null || missing+=(imagemagick)
     if [ ${#missing[@]} -gt 0 ]; then
         kestrel_log "installing ${missing[*]}"
         local sudo=""
