@@ -37,6 +37,41 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool IsSharingError(DWORD code) {
+    return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
+           code == ERROR_ACCESS_DENIED;
+}
+
+// The shell lets go of an item's library only when it handles the reload that the setup
+// library asked for, which it may do after the request returned. So a file in use gets a
+// bounded time to become free; true when nobody holds it open any more (or it is gone).
+bool WaitUntilFree(const std::wstring& path, DWORD& lastError) {
+    const DWORD kWaitMs = 5000;
+    const DWORD kPollMs = 50;
+    for (DWORD waited = 0;; waited += kPollMs) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            lastError = 0;
+            return true;
+        }
+        lastError = GetLastError();
+        if (lastError == ERROR_FILE_NOT_FOUND) {
+            lastError = 0;
+            return true;
+        }
+        if (!IsSharingError(lastError) || waited >= kWaitMs) {
+            return false;
+        }
+        Sleep(kPollMs);
+    }
+}
+
+std::wstring InUseMessage(DWORD code) {
+    return L"still in use: " + SystemMessage(code);
+}
+
 bool SameText(const std::wstring& a, const std::wstring& b) {
     return _wcsicmp(a.c_str(), b.c_str()) == 0;
 }
@@ -82,8 +117,14 @@ bool ParseKeyRecord(const std::wstring& text, HKEY& root, std::wstring& keyPath)
 
 bool WriteValue(const PackageValue& value, std::wstring& why) {
     HKEY key;
-    LONG result = RegCreateKeyExW(value.root, value.keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                  nullptr, &key, nullptr);
+    LONG result = RegCreateKeyExW(value.root, value.keyPath.c_str(), 0, nullptr, 0,
+                                  KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &key, nullptr);
+    if (result == ERROR_SUCCESS && value.keep &&
+        RegQueryValueExW(key, value.name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+            ERROR_SUCCESS) {
+        RegCloseKey(key);
+        return true;
+    }
     if (result == ERROR_SUCCESS) {
         if (value.type == REG_DWORD) {
             result =
@@ -270,8 +311,14 @@ bool PackageInstaller::Remove(const std::wstring& packageName) {
             continue;
         }
         std::wstring aside = file + kRemovedSuffix;
-        if (!MoveFileExW(file.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-            error = L"cannot remove " + file + L": " + SystemMessage(GetLastError());
+        DWORD code = 0;
+        bool free = WaitUntilFree(file, code);
+        if (free && !MoveFileExW(file.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            code = GetLastError();
+        }
+        if (!free || code) {
+            error = L"cannot remove " + file + L": " +
+                    (free ? SystemMessage(code) : InUseMessage(code));
             for (auto it = moved.rbegin(); it != moved.rend(); ++it) {
                 MoveFileExW(it->saved.c_str(), it->path.c_str(), MOVEFILE_REPLACE_EXISTING);
             }
@@ -337,6 +384,11 @@ bool PackageInstaller::CreateFolders(const std::wstring& folder) {
 bool PackageInstaller::CopyIn(const std::wstring& source, const std::wstring& dest) {
     FileChange change{dest, L""};
     if (IsFile(dest)) {
+        DWORD code = 0;
+        if (!WaitUntilFree(dest, code)) {
+            error = L"cannot replace " + dest + L": " + InUseMessage(code);
+            return false;
+        }
         if (!IsFolder(kSavedFolder) && !CreateDirectoryW(kSavedFolder, nullptr)) {
             error = L"cannot create folder " + std::wstring(kSavedFolder) + L": " +
                     SystemMessage(GetLastError());

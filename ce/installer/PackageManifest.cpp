@@ -248,6 +248,15 @@ bool PackageManifest::ParseRegistryLine(const std::wstring& line, std::wstring& 
     value.name = Trim(line.substr(c1 + 1, c2 - c1 - 1));
     std::wstring type = Trim(line.substr(c2 + 1, c3 - c2 - 1));
     std::wstring data = Trim(line.substr(c3 + 1));
+    // "dword keep": the installer leaves a value that is already there alone.
+    size_t space = type.find_first_of(L" \t");
+    std::wstring flag = space == std::wstring::npos ? L"" : Trim(type.substr(space));
+    type = type.substr(0, space);
+    value.keep = _wcsicmp(flag.c_str(), L"keep") == 0;
+    if (!flag.empty() && !value.keep) {
+        what = L"unknown value flag " + flag + L" (keep)";
+        return false;
+    }
 
     size_t slash = fullKey.find(L'\\');
     value.rootName = fullKey.substr(0, slash);

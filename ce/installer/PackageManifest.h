@@ -21,6 +21,7 @@ struct PackageValue {
     DWORD type;            // REG_DWORD or REG_SZ
     DWORD number;
     std::wstring text;
+    bool keep; // a setting of the user's: written only when it does not exist yet
 };
 
 // A package description: an INI-like UTF-8 text file in the package folder (see

@@ -91,6 +91,9 @@ TEST_F(KestrelPackageTest, InstallsTheTodayItemAndTheShellReloadsAroundEachStep)
     ASSERT_EQ(run.exitCode, 0u) << run.output;
     // The shell let go of the item before the files were replaced.
     EXPECT_EQ(g_reloads, (std::vector<long long>{0, 1}));
+    // The user's setting stays; the item is in service again.
+    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kItemKey, L"CheckInterval"), 30);
+    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kItemKey, L"Enabled"), 1);
 
     g_reloads.clear();
     run = RunInstaller(L"remove Kestrel");

@@ -15,7 +15,7 @@ const wchar_t kGood[] = L"\ufeff; comment\n"
                         L"# other comment\n"
                         L"[Registry]\n"
                         L"HKLM\\Software\\Demo,Enabled,dword,0x10\n"
-                        L"hkcu\\Software\\Demo\\Sub\\,Path,sz,\\a, b,c\n"
+                        L"hkcu\\Software\\Demo\\Sub\\,Path,sz  KEEP,\\a, b,c\n"
                         L"HKLM\\Software\\Demo,,sz,\n";
 
 struct ParseResult {
@@ -49,10 +49,13 @@ TEST(PackageManifestTest, ReadsFilesValuesAndSettings) {
     EXPECT_EQ(enabled.keyPath, L"Software\\Demo");
     EXPECT_EQ(enabled.type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(enabled.number, 16u);
+    EXPECT_FALSE(enabled.keep);
     const PackageValue& path = manifest.Values()[1];
     EXPECT_EQ(path.root, HKEY_CURRENT_USER);
     EXPECT_EQ(path.keyPath, L"Software\\Demo\\Sub");
     EXPECT_EQ(path.text, L"\\a, b,c");
+    EXPECT_EQ(path.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_TRUE(path.keep);
     EXPECT_EQ(manifest.Values()[2].name, L"");
     EXPECT_EQ(manifest.Values()[2].text, L"");
 }
@@ -81,6 +84,8 @@ TEST(PackageManifestTest, RejectsBadLinesNamingTheLine) {
          L"demo.manifest:2: \"0x100000000\" is not a 32-bit number"},
         {L"[Registry]\nHKLM\\X,V,binary,00\n",
          L"demo.manifest:2: unknown value type binary (dword or sz)"},
+        {L"[Registry]\nHKLM\\X,V,dword always,1\n",
+         L"demo.manifest:2: unknown value flag always (keep)"},
         {L"[Registry]\nHKLM\\X,V,sz,a\nHKLM\\x,v,dword,1\n",
          L"demo.manifest:3: value v of HKLM\\x is set twice"},
         {L"[Files]\na=\\b\n", L"demo.manifest: the package has no Name"},
