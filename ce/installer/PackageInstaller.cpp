@@ -157,6 +157,24 @@ bool DeleteValue(HKEY root, const std::wstring& keyPath, const std::wstring& nam
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
+// True when the key is gone afterwards.
+bool DeleteKeyIfEmpty(HKEY root, const std::wstring& keyPath) {
+    HKEY key;
+    LONG result = RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_QUERY_VALUE, &key);
+    if (result == ERROR_FILE_NOT_FOUND) {
+        return true;
+    }
+    if (result != ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD subKeys = 0, valueCount = 0;
+    result = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                              &valueCount, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS && subKeys == 0 && valueCount == 0 &&
+           RegDeleteKeyW(root, keyPath.c_str()) == ERROR_SUCCESS;
+}
+
 } // namespace
 
 std::wstring PackageInstaller::KeptSetupDllPath(const std::wstring& packageName) {
@@ -336,16 +354,7 @@ bool PackageInstaller::Remove(const std::wstring& packageName) {
             warnings.push_back(L"could not delete registry value " + text);
         }
     }
-    for (const std::wstring& text : record.keys) {
-        HKEY root;
-        std::wstring keyPath;
-        if (ParseKeyRecord(text, root, keyPath)) {
-            LONG result = RegDeleteTreeW(root, keyPath.c_str());
-            if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
-                warnings.push_back(L"could not delete registry key " + text);
-            }
-        }
-    }
+    RemoveCreatedKeys(record);
     for (const FileChange& change : moved) {
         if (!DeleteFileW(change.saved.c_str())) {
             warnings.push_back(L"could not delete " + change.saved);
@@ -455,6 +464,42 @@ void PackageInstaller::RemoveLeftovers(const InstallRecord& previous,
             !DeleteValue(root, keyPath, name)) {
             warnings.push_back(L"could not delete registry value " + text +
                                L" of the earlier version");
+        }
+    }
+}
+
+// A key the package created goes with everything below the keys that held its values (the
+// item's own settings, too). The levels between such a key and the one created go only when
+// empty: on a fresh device "Software\Microsoft\Today" may be the level the package created,
+// and other programs' Today items may have been put under it since.
+void PackageInstaller::RemoveCreatedKeys(const InstallRecord& record) {
+    for (const std::wstring& keyText : record.keys) {
+        HKEY createdRoot;
+        std::wstring created;
+        if (!ParseKeyRecord(keyText, createdRoot, created)) {
+            continue;
+        }
+        for (const std::wstring& valueText : record.values) {
+            HKEY root;
+            std::wstring keyPath, name;
+            if (!ParseValueRecord(valueText, root, keyPath, name) || root != createdRoot ||
+                !(SameText(keyPath, created) ||
+                  (keyPath.size() > created.size() && keyPath[created.size()] == L'\\' &&
+                   SameText(keyPath.substr(0, created.size()), created)))) {
+                continue;
+            }
+            LONG result = RegDeleteTreeW(root, keyPath.c_str());
+            if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
+                warnings.push_back(L"could not delete registry key " +
+                                   keyText.substr(0, keyText.find(L'\\') + 1) + keyPath);
+                continue;
+            }
+            for (std::wstring level = keyPath; level.size() > created.size();) {
+                level = level.substr(0, level.find_last_of(L'\\'));
+                if (!DeleteKeyIfEmpty(root, level)) {
+                    break;
+                }
+            }
         }
     }
 }

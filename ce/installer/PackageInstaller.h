@@ -33,6 +33,7 @@ private:
     bool CopyIn(const std::wstring& source, const std::wstring& dest);
     void RollBackFiles();
     void CommitFiles();
+    void RemoveCreatedKeys(const InstallRecord& record);
     void RemoveLeftovers(const InstallRecord& previous, const InstallRecord& current);
     void RemoveFolders(const std::vector<std::wstring>& folderList);
 

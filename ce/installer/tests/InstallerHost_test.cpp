@@ -108,6 +108,19 @@ TEST_F(InstallerHostTest, InstallsCallsTheSetupLibraryAroundTheCopyAndRemovesEve
     ExpectNothingInstalled();
 }
 
+TEST_F(InstallerHostTest, RemovalKeepsWhatOthersPutBesideThePackagesKey) {
+    ASSERT_EQ(Install().exitCode, 0u);
+    // The package created the parent too; another program registered itself there since.
+    const std::wstring other = std::wstring(kTestKey) + L"\\Other";
+    ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, other, L"Enabled", 1));
+    ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, std::wstring(kItemKey) + L"\\GSMDB", L"X", 1));
+    RunResult run = Remove();
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_EQ(run.output.find("warning"), std::string::npos) << run.output;
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kItemKey));
+    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, other, L"Enabled"), 1);
+}
+
 TEST_F(InstallerHostTest, ReinstallReplacesFilesAndDropsWhatTheNewVersionLacks) {
     ASSERT_EQ(Install().exitCode, 0u);
     TakeCalls();
