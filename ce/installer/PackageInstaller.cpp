@@ -44,8 +44,14 @@ bool IsSharingError(DWORD code) {
 
 // The shell lets go of an item's library only when it handles the reload that the setup
 // library asked for, which it may do after the request returned. So a file in use gets a
-// bounded time to become free; true when nobody holds it open any more (or it is gone).
+// bounded time to become free; false when somebody still holds it after that.
 bool WaitUntilFree(const std::wstring& path, DWORD& lastError) {
+    lastError = 0;
+    // A read-only file is refused at once, by the copy or the move that follows.
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) {
+        return true;
+    }
     const DWORD kWaitMs = 5000;
     const DWORD kPollMs = 50;
     for (DWORD waited = 0;; waited += kPollMs) {
@@ -57,11 +63,12 @@ bool WaitUntilFree(const std::wstring& path, DWORD& lastError) {
             return true;
         }
         lastError = GetLastError();
-        if (lastError == ERROR_FILE_NOT_FOUND) {
+        if (!IsSharingError(lastError)) {
+            // Gone, or a fault that the copy or the move that follows reports itself.
             lastError = 0;
             return true;
         }
-        if (!IsSharingError(lastError) || waited >= kWaitMs) {
+        if (waited >= kWaitMs) {
             return false;
         }
         Sleep(kPollMs);
