@@ -1,5 +1,6 @@
 #include "KestrelTodayItem.h"
 
+#include "GpsSettings.h"
 #include "RadioInterface.h"
 #include "aygshell.h"
 
@@ -7,6 +8,8 @@ namespace {
 
 const wchar_t* const SettingsKey = L"\\Software\\Microsoft\\Today\\Items\\Kestrel";
 const wchar_t* const DefaultLogPath = L"\\gsminfo.txt";
+const wchar_t* const BtsDatabaseKey = L"GSMDB";
+const wchar_t* const DefaultBtsDirectory = L"\\GsmDb\\";
 const wchar_t* const NoDataText = L"Prozatím nebyla získána žádná data";
 const UINT_PTR PollTimer = 1;
 const DWORD DefaultItemHeight = 70;
@@ -16,7 +19,8 @@ const DWORD DefaultCheckInterval = 5;
 
 KestrelTodayItem::KestrelTodayItem(HINSTANCE instance)
     : mailbox(this), networkId(NO_NETWORK_ID), logWriter(new RilFileSubscriber(DefaultLogPath)),
-      tabControl(this), registry(HKEY_LOCAL_MACHINE, SettingsKey, TRUE) {
+      tabControl(this), registry(HKEY_LOCAL_MACHINE, SettingsKey, TRUE),
+      btsReader(DefaultBtsDirectory) {
     SetInstance(instance);
     SetIcon(IDI_KESTREL, 2, 0);
     SetClassName(L"KestrelTodayItemClass", L"KestrelTodayItemWindow");
@@ -56,6 +60,17 @@ void KestrelTodayItem::Resubscribe() {
 }
 
 void KestrelTodayItem::ReloadSettings() {
+    // The reader switch and the database path are kept in the registry but act on nothing.
+    registry.GetDWORDValue(L"EnableCVSReader", 1);
+    std::wstring btsDirectory = DefaultBtsDirectory;
+    if (registry.SubKeyExists(BtsDatabaseKey)) {
+        const std::wstring databaseKey = std::wstring(SettingsKey) + L"\\" + BtsDatabaseKey;
+        CVORegistry database(HKEY_LOCAL_MACHINE, databaseKey.c_str(), FALSE);
+        btsDirectory = database.GetStringValue(L"GSMDirectory", DefaultBtsDirectory).c_str();
+    }
+    registry.GetDWORDValue(L"EnableGSMDatabase", 0);
+    registry.GetStringValue(L"GSMDatabasePath", L"");
+
     SetItemHeight(registry.GetDWORDValue(L"ItemHeight", DefaultItemHeight));
     DWORD checkInterval = registry.GetDWORDValue(L"CheckInterval", DefaultCheckInterval);
     std::wstring logPath = registry.GetStringValue(L"LogFilePath", DefaultLogPath).c_str();
@@ -65,6 +80,13 @@ void KestrelTodayItem::ReloadSettings() {
     RadioInterface::SetCheckInterval(checkInterval > 86400 ? 86400
                                                            : static_cast<int>(checkInterval));
     logWriter->SetFilePath(logPath);
+    btsReader.SetDirectory(btsDirectory);
+    GpsSettings& gpsSettings = GpsSettings::Instance();
+    gpsSettings.Invalidate();
+    const bool autoMap = gpsSettings.GetAutoMapAfterStart();
+    GpsPositionTabPage& gpsPage = tabControl.GetGpsPage();
+    gpsPage.SetRequestsEnabled(autoMap);
+    gpsPage.SetMapEnabled(autoMap);
     lastCell = CellInfo();
     if (monitoring && hWnd) {
         KillTimer(hWnd, PollTimer);
@@ -96,6 +118,13 @@ bool KestrelTodayItem::OnCommand(UINT id) {
         tabControl.SetLogging(logWriter->IsEnabled());
         Refresh(false);
         return true;
+    case IDM_ITEM_MAP: {
+        GpsPositionTabPage& gpsPage = tabControl.GetGpsPage();
+        const bool map = !gpsPage.IsMapEnabled();
+        gpsPage.SetMapEnabled(map);
+        gpsPage.SetRequestsEnabled(map);
+        return true;
+    }
     default:
         return false;
     }
@@ -105,7 +134,8 @@ HMENU KestrelTodayItem::PrepareContextMenu() {
     HMENU popup = GetSubMenu(contextMenu, 0);
     CheckMenuItem(popup, IDM_ITEM_MONITORING, monitoring ? MF_CHECKED : MF_UNCHECKED);
     CheckMenuItem(popup, IDM_ITEM_LOGGING, logWriter->IsEnabled() ? MF_CHECKED : MF_UNCHECKED);
-    CheckMenuItem(popup, IDM_ITEM_MAP, MF_UNCHECKED);
+    CheckMenuItem(popup, IDM_ITEM_MAP,
+                  tabControl.GetGpsPage().IsMapEnabled() ? MF_CHECKED : MF_UNCHECKED);
     return popup;
 }
 
@@ -169,6 +199,14 @@ LRESULT KestrelTodayItem::OnDefaultMessage(UINT message, WPARAM wParam, LPARAM l
     case WM_RILUPDATE:
         mailbox.OnRilUpdate(message, wParam, lParam);
         return 0;
+    case WM_GPSREQUESTDONE: {
+        GpsPositionTabPage& gpsPage = tabControl.GetGpsPage();
+        gpsPage.OnRequestDone();
+        TabPage* current = tabControl.GetCurrentPage();
+        if (current && current->GetOrder() == gpsPage.GetOrder())
+            Refresh(false);
+        return 0;
+    }
     case WM_COMMAND:
         OnCommand(LOWORD(wParam));
         return CTodayWindow::OnDefaultMessage(message, wParam, lParam);
@@ -242,7 +280,22 @@ void KestrelTodayItem::OnCellInfo(CellInfo cell) {
     page.SetTime(lastUpdate);
     page.SetCell(lastCell);
     page.SetNetworkId(networkId);
-    if (IsInfoPageVisible() || changed)
+
+    CellDetailTabPage& detailPage = tabControl.GetDetailPage();
+    bool detailReset = false;
+    if (changed) {
+        detailPage.Reset();
+        detailPage.ShowRecord(
+            btsReader.GetExtendedInformation(lastCell.lac, lastCell.cellId, networkId));
+    } else if (networkId == NO_NETWORK_ID) {
+        detailPage.Reset();
+        detailReset = true;
+    }
+    GpsPositionTabPage& gpsPage = tabControl.GetGpsPage();
+    gpsPage.SetNetworkCode(networkId);
+    gpsPage.SetCell(lastCell);
+
+    if (IsInfoPageVisible() || changed || detailReset)
         Refresh(false);
 }
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "CSVReader.h"
 #include "CTodayWindow.h"
 #include "CVORegistry.h"
 #include "CellInfo.h"
@@ -84,6 +85,7 @@ public:
     const CellInfo& GetLastCell() const { return lastCell; }
     const std::wstring& GetNetworkId() const { return networkId; }
     SynchronizedRilSubscriber& GetMailbox() { return mailbox; }
+    const CSVReader& GetBtsReader() const { return btsReader; }
 
 private:
     bool IsInfoPageVisible();
@@ -103,4 +105,5 @@ private:
     RilFileSubscriber* logWriter;
     RilTodayTabControl tabControl;
     CVORegistry registry;
+    CSVReader btsReader;
 };

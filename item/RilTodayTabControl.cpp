@@ -3,8 +3,11 @@
 #include "KestrelTodayItem.h"
 
 RilTodayTabControl::RilTodayTabControl(CTodayWindow* owner)
-    : TodayTabControl(owner), infoPage(1, L"Základní údaje", this) {
+    : TodayTabControl(owner), infoPage(1, L"Základní údaje", this),
+      detailPage(2, L"Podrobnosti", this), gpsPage(3, L"GPS data", this) {
     GetTabs().push_back(&infoPage);
+    GetTabs().push_back(&detailPage);
+    GetTabs().push_back(&gpsPage);
     SelectPage(&infoPage);
 }
 
@@ -178,4 +181,12 @@ bool RilTodayTabControl::ActivateFocusedTab() {
 
 RilInfoTabPage& RilTodayTabControl::GetInfoPage() {
     return infoPage;
+}
+
+CellDetailTabPage& RilTodayTabControl::GetDetailPage() {
+    return detailPage;
+}
+
+GpsPositionTabPage& RilTodayTabControl::GetGpsPage() {
+    return gpsPage;
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "CellDetailTabPage.h"
+#include "GpsPositionTabPage.h"
 #include "RilInfoTabPage.h"
 #include "TodayTabControl.h"
 
@@ -32,6 +34,8 @@ public:
     bool OnClick(int x, int y) override;
 
     virtual RilInfoTabPage& GetInfoPage();
+    virtual CellDetailTabPage& GetDetailPage();
+    virtual GpsPositionTabPage& GetGpsPage();
 
     bool IsRadioOn() const { return radioOn; }
     void SetRadioOn(bool flag) { radioOn = flag; }
@@ -48,6 +52,8 @@ private:
     void RunItemCommand(UINT id);
 
     RilInfoTabPage infoPage;
+    CellDetailTabPage detailPage;
+    GpsPositionTabPage gpsPage;
     bool radioOn = false;
     bool logging = false;
     bool monitoring = false;
