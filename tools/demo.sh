@@ -53,7 +53,8 @@ regpath() { winpath "$1" | sed 's/\\/\\\\/g'; }
 kestrel_install_packages
 mkdir -p "$KESTREL_BUILD"
 bin="$KESTREL_BUILD/bin"
-needed=(KestrelToday.dll todayhost.exe ril.dll aygshell.dll)
+needed=(KestrelToday.dll todayhost.exe ril.dll aygshell.dll cellcore.dll shellexec.dll htmlview.dll
+    refservice.exe)
 missing=0
 for f in "${needed[@]}"; do [ -f "$bin/$f" ] || missing=1; done
 if [ "$missing" = 1 ] || [ "${KESTREL_DEMO_REBUILD:-0}" = 1 ]; then
@@ -63,7 +64,8 @@ if [ "$missing" = 1 ] || [ "${KESTREL_DEMO_REBUILD:-0}" = 1 ]; then
         -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         ${KESTREL_SUBDIRS:+"-DKESTREL_SUBDIRS=$KESTREL_SUBDIRS"} \
         >"$KESTREL_BUILD.configure.log" 2>&1 || { cat "$KESTREL_BUILD.configure.log" >&2; exit 1; }
-    cmake --build "$KESTREL_BUILD" --target KestrelToday todayhost ril aygshell
+    cmake --build "$KESTREL_BUILD" --target KestrelToday todayhost ril aygshell cellcore shellexec \
+        htmlview refservice
 fi
 for f in "${needed[@]}"; do
     [ -f "$bin/$f" ] || { kestrel_log "missing $bin/$f after the build"; exit 1; }
@@ -82,6 +84,28 @@ if [ -d "$KESTREL_ROOT/demo/GsmDb" ]; then
     cp "$KESTREL_ROOT"/demo/GsmDb/*.csv "$drive/GsmDb/" 2>/dev/null || true
 fi
 
+
+# --- run ----------------------------------------------------------------------------------
+if [ "$headless" = 1 ]; then
+    unset DISPLAY
+fi
+kestrel_display "${width}x${height}x24"
+kestrel_wineserver
+
+# The reference cell-position service with its demo cells, on a free port of 127.0.0.1. It
+# stops on its own after an hour should this script be killed before it stops it.
+wine "$bin/refservice.exe" --port 0 --seconds 3600 >"$out/refservice.log" 2>&1 </dev/null &
+service_pid=$!
+kestrel_started_pids+=("$service_pid")
+service=""
+for _ in $(seq 1 100); do
+    service=$(grep -o 'http://127\.0\.0\.1:[0-9]*' "$out/refservice.log" 2>/dev/null | head -1 || true)
+    [ -n "$service" ] && break
+    sleep 0.2
+done
+[ -n "$service" ] || { kestrel_log "the reference service did not start, see $out/refservice.log"; exit 1; }
+kestrel_log "reference cell-position service at $service"
+
 item_height=$((70 * scale))
 reg="$out/kestrel-demo.reg"
 {
@@ -96,6 +120,15 @@ reg="$out/kestrel-demo.reg"
     echo "\"CheckInterval\"=dword:00000002"
     printf '"ItemHeight"=dword:%08x\n' "$item_height"
     echo "\"LogFilePath\"=\"\\\\gsminfo.txt\""
+    # The position of the serving cell from the service above; the map is its picture.
+    echo "\"AppEmail\"=\"demo@kestrel.example\""
+    echo "\"AppKey\"=\"KESTREL-DEMO-2006\""
+    echo "\"WSUrl\"=\"$service/KestrelService.Svc/GSMTEST/GsmQuery?keyName={APPNAME}&hash={HASH}&networkCode={NC}&lac={LAC}&cellId={CELLID}\""
+    echo "\"MapUrl\"=\"$service/map?lat={LAT}&lon={LON}\""
+    echo "\"AutoMapAfterStart\"=dword:00000001"
+    echo
+    echo "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Today\\Items\\Kestrel\\GSMDB]"
+    echo "\"GSMDirectory\"=\"\\\\GsmDb\\\\\""
     echo
     echo "[HKEY_LOCAL_MACHINE\\Software\\KestrelDevice\\Ril]"
     echo "\"Scenario\"=\"$(regpath "$scenario")\""
@@ -108,17 +141,15 @@ reg="$out/kestrel-demo.reg"
     echo "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts]"
     printf '"LogPixels"=dword:%08x\n' "$dpi"
 } >"$reg"
-
-# --- run ----------------------------------------------------------------------------------
-if [ "$headless" = 1 ]; then
-    unset DISPLAY
-fi
-kestrel_display "${width}x${height}x24"
-kestrel_wineserver
 wine regedit /S "$(winpath "$reg")" >>"$out/wine.log" 2>&1
 
 # Screen points of the item: it sits under the host's navigation bar (26 px at 96 dpi).
 bar=$((26 * scale))
+# The middle of each tab of the strip at the item's top.
+tab_y=$((bar + 6 * scale))
+basic_tab="$((54 * scale)) $tab_y"
+detail_tab="$((130 * scale)) $tab_y"
+gps_tab="$((200 * scale)) $tab_y"
 script="$out/demo.script"
 if [ "$headless" = 1 ]; then
     {
@@ -137,6 +168,21 @@ if [ "$headless" = 1 ]; then
             s=$(printf '%02d' "$i")
             echo "screenshot $n-step$s.png"
             echo "text $n-step$s.txt"
+            if [ "$i" = 2 ]; then
+                echo "# The detail tab: the serving cell in the BTS database, then back."
+                echo "tap $detail_tab"
+                echo "wait 500"
+                echo "screenshot $n-detail.png"
+                echo "text $n-detail.txt"
+                echo "tap $basic_tab"
+            fi
+            if [ "$i" = 5 ]; then
+                echo "# The GPS tab: the cell's position from the service, its map under the item."
+                echo "tap $gps_tab"
+                echo "wait 1500"
+                echo "screenshot $n-gps.png"
+                echo "text $n-gps.txt"
+            fi
             if [ "$i" = 4 ]; then
                 echo "# Keyboard: into the item, down to the monitoring button."
                 echo "key down"
@@ -174,6 +220,8 @@ else
 fi
 
 # --- what the run left ----------------------------------------------------------------------
+kill "$service_pid" 2>/dev/null || true
+wait "$service_pid" 2>/dev/null || true
 if [ -f "$drive/gsminfo.txt" ]; then
     cp "$drive/gsminfo.txt" "$out/gsminfo.txt"
     iconv -f UTF-16 -t UTF-8 "$drive/gsminfo.txt" >"$out/gsminfo-utf8.txt" 2>/dev/null || true
