@@ -143,6 +143,9 @@ reg="$out/kestrel-demo.reg"
 } >"$reg"
 wine regedit /S "$(winpath "$reg")" >>"$out/wine.log" 2>&1
 
+# A Czech device's ANSI code page (1250) for the BTS database's texts (docs/btsdb.md).
+device_locale=cs_CZ.UTF-8
+
 # Screen points of the item: it sits under the host's navigation bar (26 px at 96 dpi).
 bar=$((26 * scale))
 # The middle of each tab of the strip at the item's top.
@@ -204,7 +207,7 @@ if [ "$headless" = 1 ]; then
         echo "quit"
     } >"$script"
     kestrel_log "playing $(basename "$scenario") headless into $out"
-    (cd "$drive" && timeout 300 wine "$bin/todayhost.exe" --script "$(winpath "$script")" \
+    (cd "$drive" && LC_ALL=$device_locale timeout 300 wine "$bin/todayhost.exe" --script "$(winpath "$script")" \
         --out "$(winpath "$out")" >>"$out/wine.log" 2>&1) || kestrel_log "the Today host ended with $?"
 else
     {
@@ -215,7 +218,7 @@ else
         echo "wait 864000000"
     } >"$script"
     kestrel_log "the device screen opens in a window; close it (or press Ctrl-C) to end the demo"
-    (cd "$drive" && wine explorer "/desktop=Kestrel,${width}x${height}" "$bin/todayhost.exe" \
+    (cd "$drive" && LC_ALL=$device_locale wine explorer "/desktop=Kestrel,${width}x${height}" "$bin/todayhost.exe" \
         --script "$(winpath "$script")" --out "$(winpath "$out")" >>"$out/wine.log" 2>&1) || true
 fi
 
