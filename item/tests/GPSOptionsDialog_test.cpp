@@ -6,6 +6,7 @@
 #include <string>
 
 #include "DialogDriver.h"
+#include "GpsSettings.h"
 #include "ItemHarness.h"
 #include "OptionPages.h"
 #include "PageDriver.h"
@@ -80,6 +81,8 @@ TEST_F(GpsPageTest, FreshRegistryCreatesEmptyValuesAndAnUncheckedBox) {
 TEST_F(GpsPageTest, OkStoresTheTextsAsTypedAndTheCheckBoxAsOneOrZero) {
     const wchar_t* service =
         L"http://127.0.0.1:8080/svc?keyName={APPNAME}&hash={HASH}&lac={LAC}&cellId={CELLID}";
+    // The web-service settings are cached until the item reloads its settings.
+    EXPECT_EQ(L"", GpsSettings::Instance().GetAppEmail());
     Run([&](HWND page) {
         Fill(page, L" uzivatel@example.cz ", L"klíč s mezerou", service, L"mapa {LAT},{LON}", true);
         SendMessageW(page, WM_COMMAND, IDOK, 0);
@@ -91,6 +94,8 @@ TEST_F(GpsPageTest, OkStoresTheTextsAsTypedAndTheCheckBoxAsOneOrZero) {
     DWORD autoMap = 7;
     ASSERT_TRUE(ReadDWORD(L"AutoMapAfterStart", autoMap));
     EXPECT_EQ(1u, autoMap);
+    EXPECT_EQ(L" uzivatel@example.cz ", GpsSettings::Instance().GetAppEmail());
+    EXPECT_TRUE(GpsSettings::Instance().GetAutoMapAfterStart());
 
     // The next showing loads them back; unchecking stores 0.
     std::wstring email;
