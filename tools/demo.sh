@@ -3,11 +3,11 @@
 #
 #   tools/demo.sh [--scenario FILE] [--vga] [--headless] [--out DIR]
 #
-# Builds what is missing, prepares a Wine prefix of its own for the demo (the Today item
-# registered, the radio pointed at the scenario), starts the Today host with the item and
-# switches monitoring and logging on. With a display it opens the device screen in a window;
-# without one (or with --headless) it plays the scenario on its own Xvfb and leaves
-# screenshots, the item's text transcript and the cell log in the output folder.
+# Builds what is missing, installs Kestrel into a Wine prefix of its own for the demo (with
+# installer.exe, as the package goes onto the device), points the radio at the scenario, starts
+# the Today host and switches monitoring and logging on. With a display it opens the device
+# screen in a window; without one (or with --headless) it plays the scenario on its own Xvfb
+# and leaves screenshots, the item's text transcript and the cell log in the output folder.
 # See docs/demo.md.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
@@ -53,7 +53,8 @@ regpath() { winpath "$1" | sed 's/\\/\\\\/g'; }
 kestrel_install_packages
 mkdir -p "$KESTREL_BUILD"
 bin="$KESTREL_BUILD/bin"
-needed=(KestrelToday.dll todayhost.exe ril.dll aygshell.dll cellcore.dll shellexec.dll htmlview.dll
+needed=(KestrelToday.dll KestrelSetupDll.dll Kestrel.manifest installer.exe
+    todayhost.exe ril.dll aygshell.dll cellcore.dll shellexec.dll htmlview.dll
     refservice.exe)
 missing=0
 for f in "${needed[@]}"; do [ -f "$bin/$f" ] || missing=1; done
@@ -64,8 +65,8 @@ if [ "$missing" = 1 ] || [ "${KESTREL_DEMO_REBUILD:-0}" = 1 ]; then
         -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         ${KESTREL_SUBDIRS:+"-DKESTREL_SUBDIRS=$KESTREL_SUBDIRS"} \
         >"$KESTREL_BUILD.configure.log" 2>&1 || { cat "$KESTREL_BUILD.configure.log" >&2; exit 1; }
-    cmake --build "$KESTREL_BUILD" --target KestrelToday todayhost ril aygshell cellcore shellexec \
-        htmlview refservice
+    cmake --build "$KESTREL_BUILD" --target KestrelToday KestrelSetupDll installer todayhost ril \
+        aygshell cellcore shellexec htmlview refservice
 fi
 for f in "${needed[@]}"; do
     [ -f "$bin/$f" ] || { kestrel_log "missing $bin/$f after the build"; exit 1; }
@@ -107,19 +108,28 @@ done
 kestrel_log "reference cell-position service at $service"
 
 item_height=$((70 * scale))
+# Kestrel goes in through the installer host, as the package does on the device, before any
+# of its settings below, so that its removal takes them along. A re-run reinstalls over it
+# with the new build; the item's settings stay as the user left them, and only the first
+# install gets the demo's quick interval and the screen's item height.
+item_key='HKLM\Software\Microsoft\Today\Items\Kestrel'
+first_install=1
+wine reg query 'HKLM\Software\Apps\Kestrel' >/dev/null 2>&1 && first_install=0
+if ! (cd "$drive" && wine "$bin/installer.exe" install "$(winpath "$bin/Kestrel.manifest")") \
+    >"$out/install.log" 2>&1; then
+    cat "$out/install.log" >&2
+    kestrel_log "installing Kestrel failed"
+    exit 1
+fi
+if [ "$first_install" = 1 ]; then
+    wine reg add "$item_key" /v CheckInterval /t REG_DWORD /d 2 /f >>"$out/wine.log" 2>&1
+    wine reg add "$item_key" /v ItemHeight /t REG_DWORD /d "$item_height" /f >>"$out/wine.log" 2>&1
+fi
 reg="$out/kestrel-demo.reg"
 {
     echo "REGEDIT4"
     echo
     echo "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Today\\Items\\Kestrel]"
-    echo "\"Type\"=dword:00000004"
-    echo "\"Order\"=dword:00000000"
-    echo "\"Enabled\"=dword:00000001"
-    echo "\"Options\"=dword:00000000"
-    echo "\"DLL\"=\"$(regpath "$bin/KestrelToday.dll")\""
-    echo "\"CheckInterval\"=dword:00000002"
-    printf '"ItemHeight"=dword:%08x\n' "$item_height"
-    echo "\"LogFilePath\"=\"\\\\gsminfo.txt\""
     # The position of the serving cell from the service above; the map is its picture.
     echo "\"AppEmail\"=\"demo@kestrel.example\""
     echo "\"AppKey\"=\"KESTREL-DEMO-2006\""
