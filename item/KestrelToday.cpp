@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "KestrelTodayItem.h"
+#include "OptionPages.h"
 #include "todaycmn.h"
 
 namespace {
@@ -22,6 +23,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         item = new KestrelTodayItem(instance);
+        CreateOptionPages(instance, item);
         break;
     case DLL_PROCESS_DETACH:
         if (item) {
@@ -29,6 +31,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
             delete item;
             item = nullptr;
         }
+        DestroyOptionPages();
         break;
     default:
         break;

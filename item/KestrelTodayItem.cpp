@@ -2,6 +2,7 @@
 
 #include "GpsSettings.h"
 #include "RadioInterface.h"
+#include "StandardDialogTab.h"
 #include "aygshell.h"
 
 namespace {
@@ -117,6 +118,9 @@ bool KestrelTodayItem::OnCommand(UINT id) {
         logWriter->SetEnabled(!logWriter->IsEnabled());
         tabControl.SetLogging(logWriter->IsEnabled());
         Refresh(false);
+        return true;
+    case IDM_ITEM_SETTINGS:
+        ShowSettingsSheet(*this);
         return true;
     case IDM_ITEM_MAP: {
         GpsPositionTabPage& gpsPage = tabControl.GetGpsPage();
