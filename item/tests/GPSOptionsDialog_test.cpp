@@ -7,7 +7,7 @@
 
 #include "DialogDriver.h"
 #include "GpsSettings.h"
-#include "ItemHarness.h"
+#include "SettingsPageTest.h"
 #include "OptionPages.h"
 #include "PageDriver.h"
 #include "resource.h"
@@ -17,28 +17,9 @@ using namespace page_driver;
 namespace {
 
 // The web-service and map page (dialog 129) with its sheet procedure, over a real item.
-class GpsPageTest : public ::testing::Test {
+class GpsPageTest : public SettingsPageTest {
 protected:
-    void SetUp() override { CreateOptionPages(GetModuleHandleW(nullptr), fixture.item); }
-    void TearDown() override { DestroyOptionPages(); }
-
-    // As after installing: no settings key when the library (and so the page) is loaded.
-    void StartWithoutSettings() {
-        DestroyOptionPages();
-        DeleteSettings();
-        CreateOptionPages(GetModuleHandleW(nullptr), fixture.item);
-    }
-
-    INT_PTR Run(const std::function<void(HWND)>& drive) {
-        DWORD thread = GetCurrentThreadId();
-        dialog_driver::Helper helper([&] {
-            HWND page = WaitForPage(thread, IDC_GPS_AUTOMAP);
-            if (page)
-                drive(page);
-        });
-        return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_GPS_OPTIONS),
-                               fixture.shell.window, GpsOptionsPageProc, 0);
-    }
+    GpsPageTest() : SettingsPageTest(IDD_GPS_OPTIONS, GpsOptionsPageProc, IDC_GPS_AUTOMAP) {}
 
     static void Fill(HWND page, const wchar_t* email, const wchar_t* key, const wchar_t* service,
                      const wchar_t* map, bool autoMap) {
@@ -55,8 +36,6 @@ protected:
         ReadString(name, text);
         return text;
     }
-
-    harness::Fixture<> fixture;
 };
 
 TEST_F(GpsPageTest, FreshRegistryCreatesEmptyValuesAndAnUncheckedBox) {

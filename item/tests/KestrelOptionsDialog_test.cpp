@@ -7,7 +7,7 @@
 #include <string>
 
 #include "DialogDriver.h"
-#include "ItemHarness.h"
+#include "SettingsPageTest.h"
 #include "OptionPages.h"
 #include "PageDriver.h"
 #include "resource.h"
@@ -18,37 +18,16 @@ namespace {
 
 // The basic page as the Today shell shows it: dialog 500 with the exported procedure, over a
 // real item whose settings it edits.
-class BasicPageTest : public ::testing::Test {
+class BasicPageTest : public SettingsPageTest {
 protected:
-    void SetUp() override { CreateOptionPages(GetModuleHandleW(nullptr), fixture.item); }
-    void TearDown() override { DestroyOptionPages(); }
-
-    // As after installing: no settings key when the library (and so the page) is loaded.
-    void StartWithoutSettings() {
-        DestroyOptionPages();
-        DeleteSettings();
-        CreateOptionPages(GetModuleHandleW(nullptr), fixture.item);
-    }
-
-    // Runs `drive` on a helper thread with the page's window; it must close the dialog.
-    INT_PTR Run(const std::function<void(HWND)>& drive) {
-        DWORD thread = GetCurrentThreadId();
-        dialog_driver::Helper helper([&] {
-            HWND page = WaitForPage(thread, IDC_OPTIONS_INTERVAL);
-            if (page)
-                drive(page);
-        });
-        return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OPTIONS),
-                               fixture.shell.window, CustomItemOptionsDlgProc, 0);
-    }
+    BasicPageTest()
+        : SettingsPageTest(IDD_OPTIONS, CustomItemOptionsDlgProc, IDC_OPTIONS_INTERVAL) {}
 
     void Fill(HWND page, const wchar_t* interval, const wchar_t* path, const wchar_t* height) {
         SetDlgItemTextW(page, IDC_OPTIONS_INTERVAL, interval);
         SetDlgItemTextW(page, IDC_OPTIONS_LOG_PATH, path);
         SetDlgItemTextW(page, IDC_OPTIONS_HEIGHT, height);
     }
-
-    harness::Fixture<> fixture;
 };
 
 TEST_F(BasicPageTest, FreshRegistryShowsAndCreatesTheDefaults) {
