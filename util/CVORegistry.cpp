@@ -21,8 +21,8 @@ CVORegistry::CVORegistry(HKEY root, const wchar_t* subKey, BOOL create) {
     const wchar_t* path = DeviceToDesktopPath(subKey);
     LONG result;
     if (create) {
-        result = RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                 &disposition);
+        result =
+            RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition);
     } else {
         result = RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS, &key);
     }
@@ -71,8 +71,8 @@ int CVORegistry::SetDWORDValue(const wchar_t* name, DWORD value) {
 CVOString CVORegistry::GetStringValue(const wchar_t* name, const wchar_t* defaultValue) {
     DWORD type = REG_SZ;
     DWORD size = 0;
-    LONG result = key ? RegQueryValueExW(key, name, nullptr, &type, nullptr, &size)
-                      : ERROR_INVALID_HANDLE;
+    LONG result =
+        key ? RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) : ERROR_INVALID_HANDLE;
     if (result == ERROR_SUCCESS && type != REG_SZ) {
         return CVOString(defaultValue ? defaultValue : L"");
     }
@@ -82,8 +82,8 @@ CVOString CVORegistry::GetStringValue(const wchar_t* name, const wchar_t* defaul
         // GetBuffer gave at least size + 3 characters: twice what the data needs, so the
         // data always ends in zeros inside the buffer, terminated or not.
         DWORD bytes = size;
-        if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer),
-                             &bytes) == ERROR_SUCCESS) {
+        if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes) ==
+            ERROR_SUCCESS) {
             text.ReleaseBuffer(static_cast<DWORD>(-1));
             return text;
         }
@@ -109,8 +109,8 @@ int CVORegistry::SetStringValue(const wchar_t* name, const wchar_t* text) {
 int CVORegistry::ReadSubKeyName(CVOString& name) {
     wchar_t* buffer = name.GetBuffer(kSubKeyNameChars);
     DWORD chars = kSubKeyNameChars;
-    if (key && RegEnumKeyExW(key, enumIndex, buffer, &chars, nullptr, nullptr, nullptr,
-                             nullptr) == ERROR_SUCCESS) {
+    if (key && RegEnumKeyExW(key, enumIndex, buffer, &chars, nullptr, nullptr, nullptr, nullptr) ==
+                   ERROR_SUCCESS) {
         name.ReleaseBuffer(static_cast<DWORD>(-1));
         return 1;
     }

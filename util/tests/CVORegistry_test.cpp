@@ -17,9 +17,7 @@ protected:
         path = std::wstring(kTestRoot) + L"\\" + std::wstring(name.begin(), name.end());
         CVORegistry::DeleteKeyTree(HKEY_LOCAL_MACHINE, path.c_str());
     }
-    void TearDown() override {
-        CVORegistry::DeleteKeyTree(HKEY_LOCAL_MACHINE, path.c_str());
-    }
+    void TearDown() override { CVORegistry::DeleteKeyTree(HKEY_LOCAL_MACHINE, path.c_str()); }
 
     // Reads a value straight from the registry, bypassing the wrapper.
     bool RawQuery(const wchar_t* name, DWORD* type, std::wstring* text, DWORD* number) {
