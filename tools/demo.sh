@@ -93,9 +93,11 @@ fi
 kestrel_display "${width}x${height}x24"
 kestrel_wineserver
 
-# The reference cell-position service with its demo cells, on a free port of 127.0.0.1. It
-# stops on its own after an hour should this script be killed before it stops it.
-wine "$bin/refservice.exe" --port 0 --seconds 3600 >"$out/refservice.log" 2>&1 </dev/null &
+# The reference cell-position service with its demo cells, on a free port of 127.0.0.1; it
+# also serves the demo's BTS databases, the sources of the "Databáze BTS" page. It stops on
+# its own after an hour should this script be killed before it stops it.
+wine "$bin/refservice.exe" --port 0 --seconds 3600 --files "$(winpath "$KESTREL_ROOT/demo/GsmDb")" \
+    >"$out/refservice.log" 2>&1 </dev/null &
 service_pid=$!
 kestrel_started_pids+=("$service_pid")
 service=""
@@ -137,8 +139,8 @@ reg="$out/kestrel-demo.reg"
     echo "\"MapUrl\"=\"$service/map?lat={LAT}&lon={LON}\""
     echo "\"AutoMapAfterStart\"=dword:00000001"
     echo
-    echo "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Today\\Items\\Kestrel\\GSMDB]"
-    echo "\"GSMDirectory\"=\"\\\\GsmDb\\\\\""
+    # The BTS folder and one download source per demo database ("Stáhnout vše").
+    "$KESTREL_ROOT/demo/btsdb-sources.sh" "${service##*:}"
     echo
     echo "[HKEY_LOCAL_MACHINE\\Software\\KestrelDevice\\Ril]"
     echo "\"Scenario\"=\"$(regpath "$scenario")\""
