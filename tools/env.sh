@@ -32,7 +32,7 @@ kestrel_install_packages() {
         local sudo=""
         [ "$(id -u)" = 0 ] || sudo=sudo
         $sudo apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
             "${missing[@]}" >"$KESTREL_ROOT/.apt.log" 2>&1 || {
             cat "$KESTREL_ROOT/.apt.log" >&2
             return 1
