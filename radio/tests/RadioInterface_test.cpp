@@ -8,30 +8,12 @@
 #include <vector>
 
 #include "RadioInterface.h"
+#include "TestFiles.h"
 
 namespace {
 
 const wchar_t* const SCENARIO = L"radiointerface_scenario.txt";
 const wchar_t* const TRACE = L"radiointerface_trace.txt";
-
-void WriteFileText(const wchar_t* path, const std::string& text) {
-    HANDLE file =
-        CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-std::string ReadFileText(const wchar_t* path) {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    std::string text(65536, '\0');
-    DWORD got = 0;
-    ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &got, nullptr);
-    CloseHandle(file);
-    text.resize(got);
-    return text;
-}
 
 std::string Narrow(const std::wstring& text) {
     int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -107,7 +89,7 @@ protected:
         DeleteFileW(TRACE);
     }
     void Start(const std::string& scenario) {
-        WriteFileText(SCENARIO, "latency 20\n" + scenario);
+        WriteFileBytes(SCENARIO, "latency 20\n" + scenario);
         RadioInterface::AddSubscriber(&first);
         RadioInterface::AddSubscriber(&second);
     }
@@ -148,7 +130,7 @@ TEST_F(RadioInterfaceTest, OneCycleSendsStartFourTimesThenFourQueriesInOrder) {
               "RIL_DevSpecific 26\n"
               "RIL_GetSignalQuality\n"
               "RIL_GetCellTowerInfo\n",
-              ReadFileText(TRACE));
+              ReadFileBytes(TRACE));
     std::vector<std::string> expected = {"network 23001", "on", "signal -113 -51 -75",
                                          "cell 2051 13962 1"};
     EXPECT_EQ(expected, first.Events());
@@ -157,8 +139,9 @@ TEST_F(RadioInterfaceTest, OneCycleSendsStartFourTimesThenFourQueriesInOrder) {
     EXPECT_NE(GetCurrentThreadId(), first.FirstThread());
 
     RadioInterface::Deinitialize();
-    EXPECT_EQ("RIL_DevSpecific 27\nRIL_Deinitialize\n",
-              ReadFileText(TRACE).substr(ReadFileText(TRACE).rfind("RIL_GetCellTowerInfo\n") + 21));
+    EXPECT_EQ(
+        "RIL_DevSpecific 27\nRIL_Deinitialize\n",
+        ReadFileBytes(TRACE).substr(ReadFileBytes(TRACE).rfind("RIL_GetCellTowerInfo\n") + 21));
 }
 
 TEST_F(RadioInterfaceTest, DecodesMissingFieldsOperatorIdsAndEquipmentStates) {
@@ -185,7 +168,7 @@ TEST_F(RadioInterfaceTest, FailedOpenReportsErrorAndSendsNothing) {
     std::vector<std::string> expected = {"error Nepodařilo se inicializovat knihovnu RIL"};
     EXPECT_EQ(expected, first.Events());
     EXPECT_EQ(expected, second.Events());
-    EXPECT_EQ("RIL_Initialize\n", ReadFileText(TRACE));
+    EXPECT_EQ("RIL_Initialize\n", ReadFileBytes(TRACE));
     // The next cycle opens the radio layer.
     RadioInterface::Refresh();
     ASSERT_TRUE(first.WaitForCells(1));
@@ -204,7 +187,7 @@ TEST_F(RadioInterfaceTest, UnansweredAndFailedQueriesLeaveTheirValueOut) {
 }
 
 TEST_F(RadioInterfaceTest, ResultsWithoutSubscribersAreDropped) {
-    WriteFileText(SCENARIO, "latency 0\ncell lac=1 id=2 bcch=3\n");
+    WriteFileBytes(SCENARIO, "latency 0\ncell lac=1 id=2 bcch=3\n");
     RadioInterface::Refresh();
     RadioInterface::Refresh();
     RadioInterface::Deinitialize();
@@ -217,7 +200,7 @@ TEST_F(RadioInterfaceTest, PlaysACellLog) {
                        L"09.03.2008;07:06:10;2051;-1;7;-----; \n";
     std::string bytes = "\xFF\xFE";
     bytes.append(reinterpret_cast<const char*>(log.data()), log.size() * 2);
-    WriteFileText(SCENARIO, bytes);
+    WriteFileBytes(SCENARIO, bytes);
     RadioInterface::AddSubscriber(&first);
     RadioInterface::Refresh();
     ASSERT_TRUE(first.WaitForCells(1));

@@ -4,29 +4,16 @@
 #include <string>
 
 #include "RilFileSubscriber.h"
+#include "TestFiles.h"
 
 namespace {
 
 const wchar_t* const LOG = L"filesubscriber_log.txt";
 const wchar_t* const OTHER_LOG = L"filesubscriber_other.txt";
 
-std::string ReadBytes(const wchar_t* path) {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return std::string();
-    }
-    std::string bytes(65536, '\0');
-    DWORD got = 0;
-    ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
-    CloseHandle(file);
-    bytes.resize(got);
-    return bytes;
-}
-
 // The file's text after its byte-order mark.
 std::wstring ReadText(const wchar_t* path) {
-    std::string bytes = ReadBytes(path);
+    std::string bytes = ReadFileBytes(path);
     if (bytes.size() < 2) {
         return std::wstring();
     }
@@ -109,7 +96,7 @@ TEST_F(RilFileSubscriberTest, DisabledWritesOnlyErrorsEachOnItsOwnLine) {
 TEST_F(RilFileSubscriberTest, ByteOrderMarkOnlyOnNewFile) {
     writer.OnError(L"a");
     writer.OnError(L"b");
-    std::string bytes = ReadBytes(LOG);
+    std::string bytes = ReadFileBytes(LOG);
     ASSERT_EQ(2u + 2 * 20, bytes.size());
     EXPECT_EQ("\xFF\xFE", bytes.substr(0, 2));
     EXPECT_EQ(std::string::npos, bytes.find("\xFF\xFE", 2));
