@@ -324,8 +324,10 @@ void KestrelBTSDBDialog::DownloadAll() {
         std::wstring url = SourceText(row, 1);
         std::wstring target = folder + netId + L".csv";
         // A URL that has a query already gets the parameter after "&".
-        std::wstring request = url + (url.find(L'?') == std::wstring::npos ? L"?" : L"&") +
-                               L"dummy=" + std::to_wstring(rand());
+        wchar_t dummy[16];
+        wsprintfW(dummy, L"%d", rand());
+        std::wstring request =
+            url + (url.find(L'?') == std::wstring::npos ? L"?" : L"&") + L"dummy=" + dummy;
         if (row == rows - 1) {
             connection.Connect(request.c_str(), FALSE);
             if (connection.GetConnectionState() != InternetAccessComponent::StateConnected) {

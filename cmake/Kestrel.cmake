@@ -21,3 +21,11 @@ function(kestrel_test name)
              WORKING_DIRECTORY ${KESTREL_DEVICE_ROOT})
     set_tests_properties(${name} PROPERTIES TIMEOUT 300 ${T_PROPERTIES})
 endfunction()
+
+# kestrel_deliverable(TARGET): the two libraries that go onto the phone. An escaping C++
+# exception ends the process through abort() instead of the verbose terminate handler, which
+# alone would pull the demangler and a printf implementation (about 60 KB) into the library.
+function(kestrel_deliverable target)
+    target_link_options(${target} PRIVATE
+        -Wl,--defsym,_ZN9__gnu_cxx27__verbose_terminate_handlerEv=abort)
+endfunction()

@@ -3,9 +3,10 @@
 #include <commdlg.h>
 #include <prsht.h>
 
+#include <climits>
 #include <cstdlib>
-#include <sstream>
 
+#include "LeadingNumber.h"
 #include "OptionPages.h"
 #include "resource.h"
 
@@ -22,11 +23,10 @@ const wchar_t LogFileFilter[] = L"Textové soubory (*.txt)\0*.txt\0Všechny soub
 // A number at the start of the text, as stream extraction reads it; 0 when there is none
 // or when it does not fit (a huge height would wreck the Today screen's layout).
 long LeadingNumber(const std::wstring& text) {
-    std::wistringstream stream(text);
-    long value = 0;
-    if (!(stream >> value))
+    long long value = 0;
+    if (!ReadLeadingNumber(text, LONG_MIN, LONG_MAX, value))
         return 0;
-    return value;
+    return static_cast<long>(value);
 }
 
 } // namespace

@@ -1,10 +1,11 @@
 #pragma once
 
-#include <sstream>
+#include <climits>
 #include <string>
 
 #include "CellInfo.h"
 #include "IGpsPositionService.h"
+#include "LeadingNumber.h"
 
 // What the GPS page keeps of the last finished request.
 struct GpsPositionRecord {
@@ -16,10 +17,9 @@ struct GpsPositionRecord {
 // The service's error code text as a number, read as a stream would (leading blanks, sign,
 // digits up to the first other character); fallback when no number can be read.
 inline int ErrorCodeNumber(const std::wstring& text, int fallback) {
-    std::wistringstream stream(text);
-    int code = 0;
-    if (!(stream >> code)) {
+    long long code = 0;
+    if (!ReadLeadingNumber(text, INT_MIN, INT_MAX, code)) {
         return fallback;
     }
-    return code;
+    return static_cast<int>(code);
 }

@@ -166,7 +166,9 @@ void GpsPositionTabPage::SendRequest() {
         delete pendingRequest;
         pendingRequest = nullptr;
         requestInFlight = false;
-        SetStatusText(FailureText(std::to_wstring(GpsSettings::ClientError)));
+        wchar_t code[16];
+        wsprintfW(code, L"%d", GpsSettings::ClientError);
+        SetStatusText(FailureText(code));
         return;
     }
     SetStatusText(L"Odeslán požadavek na CID: " + requestedCell.cellId);

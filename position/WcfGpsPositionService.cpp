@@ -1,9 +1,9 @@
 #include "WcfGpsPositionService.h"
 
-#include <sstream>
 #include <stdexcept>
 #include <vector>
 
+#include "GpsPositionRecord.h"
 #include "InternetRestProtocolImplementor.h"
 #include "RequestHash.h"
 #include "XmlDocument.h"
@@ -83,12 +83,7 @@ bool WcfGpsPositionService::ParseReply(const std::string& reply, GpsPositionResu
         return false;
     }
     result.errorCode = code;
-    int number = -1;
-    std::wistringstream stream(code);
-    if (!(stream >> number)) {
-        number = -1;
-    }
-    if (number != 0) {
+    if (ErrorCodeNumber(code, -1) != 0) {
         return true;
     }
     std::wstring latitude;

@@ -53,11 +53,13 @@ regpath() { winpath "$1" | sed 's/\\/\\\\/g'; }
 kestrel_install_packages
 mkdir -p "$KESTREL_BUILD"
 bin="$KESTREL_BUILD/bin"
-needed=(KestrelToday.dll KestrelSetupDll.dll Kestrel.manifest installer.exe
-    todayhost.exe ril.dll aygshell.dll cellcore.dll shellexec.dll htmlview.dll
-    refservice.exe)
+# The package folder holds the stripped libraries as they go onto the phone.
+package="$KESTREL_BUILD/package"
+needed=(package/KestrelToday.dll package/KestrelSetupDll.dll
+    package/Kestrel.manifest bin/installer.exe bin/todayhost.exe bin/ril.dll bin/aygshell.dll
+    bin/cellcore.dll bin/shellexec.dll bin/htmlview.dll bin/refservice.exe)
 missing=0
-for f in "${needed[@]}"; do [ -f "$bin/$f" ] || missing=1; done
+for f in "${needed[@]}"; do [ -f "$KESTREL_BUILD/$f" ] || missing=1; done
 if [ "$missing" = 1 ] || [ "${KESTREL_DEMO_REBUILD:-0}" = 1 ]; then
     kestrel_log "building the item, the Today host and the stand-ins in $KESTREL_BUILD"
     cmake -G Ninja -S "$KESTREL_ROOT" -B "$KESTREL_BUILD" \
@@ -65,11 +67,11 @@ if [ "$missing" = 1 ] || [ "${KESTREL_DEMO_REBUILD:-0}" = 1 ]; then
         -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         ${KESTREL_SUBDIRS:+"-DKESTREL_SUBDIRS=$KESTREL_SUBDIRS"} \
         >"$KESTREL_BUILD.configure.log" 2>&1 || { cat "$KESTREL_BUILD.configure.log" >&2; exit 1; }
-    cmake --build "$KESTREL_BUILD" --target KestrelToday KestrelSetupDll installer todayhost ril \
+    cmake --build "$KESTREL_BUILD" --target kestrel_package installer todayhost ril \
         aygshell cellcore shellexec htmlview refservice
 fi
 for f in "${needed[@]}"; do
-    [ -f "$bin/$f" ] || { kestrel_log "missing $bin/$f after the build"; exit 1; }
+    [ -f "$KESTREL_BUILD/$f" ] || { kestrel_log "missing $KESTREL_BUILD/$f after the build"; exit 1; }
 done
 
 # --- the demo's own prefix: the tests' prefix and its settings stay untouched -------------
@@ -117,7 +119,7 @@ item_height=$((70 * scale))
 item_key='HKLM\Software\Microsoft\Today\Items\Kestrel'
 first_install=1
 wine reg query 'HKLM\Software\Apps\Kestrel' >/dev/null 2>&1 && first_install=0
-if ! (cd "$drive" && wine "$bin/installer.exe" install "$(winpath "$bin/Kestrel.manifest")") \
+if ! (cd "$drive" && wine "$bin/installer.exe" install "$(winpath "$package/Kestrel.manifest")") \
     >"$out/install.log" 2>&1; then
     cat "$out/install.log" >&2
     kestrel_log "installing Kestrel failed"

@@ -53,6 +53,10 @@ std::wstring BinPath(const std::wstring& fileName) {
     return folder.substr(0, folder.find_last_of(L'\\') + 1) + fileName;
 }
 
+std::wstring PackagePath(const std::wstring& fileName) {
+    return BinPath(L"..\\package\\" + fileName);
+}
+
 bool WriteTextFile(const std::wstring& path, const std::string& text) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -17,6 +17,8 @@ struct RunResult {
 RunResult RunInstaller(const std::wstring& arguments);
 
 std::wstring BinPath(const std::wstring& fileName);
+// A file of the Kestrel package as the build lays it out (build/package/).
+std::wstring PackagePath(const std::wstring& fileName);
 bool WriteTextFile(const std::wstring& path, const std::string& text);
 std::string ReadTextFile(const std::wstring& path);
 bool PathExists(const std::wstring& path);

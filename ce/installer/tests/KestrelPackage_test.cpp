@@ -38,9 +38,9 @@ protected:
         DeleteFolderTree(kPackage);
         ASSERT_TRUE(CreateDirectoryW(kPackage, nullptr));
         // The package as the build lays it out; the item's library is a stand-in file here.
-        ASSERT_TRUE(CopyFileW(BinPath(L"Kestrel.manifest").c_str(),
+        ASSERT_TRUE(CopyFileW(PackagePath(L"Kestrel.manifest").c_str(),
                               (std::wstring(kPackage) + L"\\Kestrel.manifest").c_str(), FALSE));
-        ASSERT_TRUE(CopyFileW(BinPath(L"KestrelSetupDll.dll").c_str(),
+        ASSERT_TRUE(CopyFileW(PackagePath(L"KestrelSetupDll.dll").c_str(),
                               (std::wstring(kPackage) + L"\\KestrelSetupDll.dll").c_str(), FALSE));
         ASSERT_TRUE(WriteTextFile(std::wstring(kPackage) + L"\\KestrelToday.dll", "item"));
 

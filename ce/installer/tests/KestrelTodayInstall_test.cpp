@@ -144,7 +144,7 @@ protected:
         ASSERT_TRUE(CreateDirectoryW(kPackage, nullptr));
         for (const wchar_t* file :
              {L"Kestrel.manifest", L"KestrelSetupDll.dll", L"KestrelToday.dll"}) {
-            ASSERT_TRUE(CopyFileW(BinPath(file).c_str(),
+            ASSERT_TRUE(CopyFileW(PackagePath(file).c_str(),
                                   (std::wstring(kPackage) + L"\\" + file).c_str(), FALSE))
                 << "missing " << std::string(file, file + wcslen(file));
         }
