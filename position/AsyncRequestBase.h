@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "LibraryThread.h"
+
 // A request that does its work on a thread of its own and then tells its notification target
 // (T::Notify), which posts to the window waiting for it. The owner deletes a finished
 // request; a request the owner abandons while it runs is freed by its own thread.
@@ -16,9 +18,10 @@ public:
     AsyncRequestBase(const AsyncRequestBase&) = delete;
     AsyncRequestBase& operator=(const AsyncRequestBase&) = delete;
 
-    // False when the thread could not be started; the request then never finishes.
+    // False when the thread could not be started; the request then never finishes. The
+    // thread keeps the library loaded until it ends, even when the shell unloads it.
     bool Start() {
-        HANDLE thread = CreateThread(nullptr, 0, ThreadProc, this, 0, nullptr);
+        HANDLE thread = LibraryThread::Start(ThreadProc, this);
         if (!thread) {
             return false;
         }

@@ -9,22 +9,25 @@
 #include "shellexec.h"
 #endif
 
-namespace {
+#include "LibraryThread.h"
 
-const DWORD kStopWaitMs = 3000;
+// What the watch thread shares with its connection object. A stop waits for the thread only
+// so long; the thread then goes on without the object, so neither frees this alone: the one
+// that lets go last does.
+struct CConnection::WatchState {
+    LONG references = 2;
+    HANDLE stopEvent = nullptr;
+    // Held while the thread calls the object, so the object can leave between two calls.
+    CRITICAL_SECTION guard;
+    CConnection* owner = nullptr;
+    CONNMGR_CONNECTIONINFO info = {};
+};
 
-} // namespace
-
-CConnection::CConnection() {
-    stopEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-}
+CConnection::CConnection() = default;
 
 CConnection::~CConnection() {
-    // The watch thread calls into this object: it must be gone before the object is.
-    StopWatch(INFINITE);
-    if (stopEvent) {
-        CloseHandle(stopEvent);
-    }
+    // The watch thread calls into this object: after the stop it no longer does.
+    StopWatch(StopWaitMs);
     delete[] url;
 }
 
@@ -47,75 +50,118 @@ HRESULT CConnection::MapDestination(const wchar_t* newUrl) {
 HRESULT CConnection::Connect(const wchar_t* newUrl, BOOL useProxy) {
     HRESULT hr = MapDestination(newUrl);
     proxy = useProxy;
-    if (!stopEvent) {
-        return E_INVALIDARG;
-    }
     if (FAILED(hr)) {
         return hr;
     }
-    StopWatch(kStopWaitMs);
-    // A stop meant for a watch that had already ended must not end the new one. Cleared
-    // here rather than on the watch thread, where a stop arriving first would be lost.
-    ResetEvent(stopEvent);
-    watchThread = CreateThread(nullptr, 0, WatchConnection, this, 0, nullptr);
-    return watchThread ? S_OK : E_FAIL;
+    StopWatch(StopWaitMs);
+    WatchState* state = new (std::nothrow) WatchState;
+    if (!state) {
+        return E_OUTOFMEMORY;
+    }
+    state->stopEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!state->stopEvent) {
+        delete state;
+        return E_FAIL;
+    }
+    InitializeCriticalSection(&state->guard);
+    state->owner = this;
+    state->info.cbSize = sizeof(state->info);
+    state->info.dwParams = CONNMGR_PARAM_GUIDDESTNET;
+    state->info.dwFlags = proxy ? CONNMGR_FLAG_PROXY_HTTP : 0;
+    state->info.dwPriority = CONNMGR_PRIORITY_USERINTERACTIVE;
+    state->info.guidDestNet = destinationNetwork;
+    watchThread = LibraryThread::Start(WatchConnection, state);
+    if (!watchThread) {
+        state->references = 1;
+        ReleaseWatch(state);
+        return E_FAIL;
+    }
+    watch = state;
+    return S_OK;
 }
 
 void CConnection::StopWatch(DWORD timeoutMs) {
-    if (!watchThread) {
+    if (!watch) {
         return;
     }
-    SetEvent(stopEvent);
+    SetEvent(watch->stopEvent);
     WaitForSingleObject(watchThread, timeoutMs);
+    EnterCriticalSection(&watch->guard);
+    watch->owner = nullptr;
+    LeaveCriticalSection(&watch->guard);
     CloseHandle(watchThread);
     watchThread = nullptr;
+    ReleaseWatch(watch);
+    watch = nullptr;
 }
 
+void CConnection::ReleaseWatch(WatchState* state) {
+    if (InterlockedDecrement(&state->references) != 0) {
+        return;
+    }
+    DeleteCriticalSection(&state->guard);
+    CloseHandle(state->stopEvent);
+    delete state;
+}
+
+// The watch thread. The Connection Manager is called without the guard, so a stop never
+// waits for it; the object is called only under the guard and only while it still watches.
 DWORD WINAPI CConnection::WatchConnection(LPVOID param) {
-    CConnection* self = static_cast<CConnection*>(param);
-    return self ? self->Watch() : static_cast<DWORD>(-1);
-}
-
-DWORD CConnection::Watch() {
-    CONNMGR_CONNECTIONINFO info = {};
-    info.cbSize = sizeof(info);
-    info.dwParams = CONNMGR_PARAM_GUIDDESTNET;
-    info.dwFlags = proxy ? CONNMGR_FLAG_PROXY_HTTP : 0;
-    info.dwPriority = CONNMGR_PRIORITY_USERINTERACTIVE;
-    info.guidDestNet = destinationNetwork;
-
-    HRESULT hr = ConnMgrEstablishConnection(&info, &connection);
+    WatchState* state = static_cast<WatchState*>(param);
+    HANDLE handle = nullptr;
+    HRESULT hr = ConnMgrEstablishConnection(&state->info, &handle);
     if (FAILED(hr)) {
-        connection = nullptr;
-        // The report carries the refusal's code: there is no status to show.
-        lastStatus = static_cast<DWORD>(hr);
-        OnConnectionFailed();
-        releaseCacheHint = 0;
-    } else {
-        OnConnectionRequested();
-        for (;;) {
-            HANDLE handles[2] = {connection, stopEvent};
-            if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0) {
-                ResetEvent(stopEvent);
-                break;
-            }
-            DWORD status = 0;
-            hr = ConnMgrConnectionStatus(connection, &status);
-            if (FAILED(hr)) {
-                lastStatus = static_cast<DWORD>(hr);
-                break;
-            }
-            lastStatus = status;
-            if (OnStatusChanged(status) != 0) {
-                break;
-            }
+        handle = nullptr;
+    }
+    DWORD lastStatus = static_cast<DWORD>(hr);
+    bool watching = false;
+    EnterCriticalSection(&state->guard);
+    if (CConnection* self = state->owner) {
+        if (FAILED(hr)) {
+            self->connection = nullptr;
+            // The report carries the refusal's code: there is no status to show.
+            self->lastStatus = lastStatus;
+            self->OnConnectionFailed();
+            self->releaseCacheHint = 0;
+        } else {
+            self->connection = handle;
+            self->OnConnectionRequested();
+            watching = true;
         }
     }
-    OnWatchEnded();
-    if (connection) {
-        ConnMgrReleaseConnection(connection, releaseCacheHint);
-        connection = nullptr;
+    LeaveCriticalSection(&state->guard);
+
+    while (watching) {
+        HANDLE handles[2] = {handle, state->stopEvent};
+        if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0) {
+            break;
+        }
+        DWORD status = 0;
+        hr = ConnMgrConnectionStatus(handle, &status);
+        lastStatus = FAILED(hr) ? static_cast<DWORD>(hr) : status;
+        EnterCriticalSection(&state->guard);
+        CConnection* self = state->owner;
+        if (self) {
+            self->lastStatus = lastStatus;
+            watching = SUCCEEDED(hr) && self->OnStatusChanged(status) == 0;
+        } else {
+            watching = false;
+        }
+        LeaveCriticalSection(&state->guard);
     }
+
+    LONG cacheHint = 0;
+    EnterCriticalSection(&state->guard);
+    if (CConnection* self = state->owner) {
+        self->OnWatchEnded();
+        cacheHint = self->releaseCacheHint;
+        self->connection = nullptr;
+    }
+    LeaveCriticalSection(&state->guard);
+    if (handle) {
+        ConnMgrReleaseConnection(handle, cacheHint);
+    }
+    ReleaseWatch(state);
     return lastStatus;
 }
 

@@ -7,7 +7,8 @@
 
 // Asks the Connection Manager for a connection to the network serving a URL and watches it
 // on a thread of its own; each status change goes to the overridable handlers below, which
-// run on the watch thread. Their HRESULT: 0 lets the watch go on, anything else ends it.
+// run on the watch thread and must not block. Their HRESULT: 0 lets the watch go on,
+// anything else ends it.
 class CConnection {
 public:
     CConnection();
@@ -33,15 +34,21 @@ public:
 
 protected:
     BOOL QueryProxy(HANDLE connection);
-    // Sets the stop event, waits for the watch thread at most timeoutMs and forgets it.
+    // Tells the watch thread to stop, waits for it at most timeoutMs and forgets it. A thread
+    // that has not ended by then finishes on its own and calls no handler of this object again.
     void StopWatch(DWORD timeoutMs);
+
+    // How long a stop waits for the watch thread.
+    static const DWORD StopWaitMs = 3000;
 
     HANDLE connection = nullptr;
 
 private:
+    struct WatchState;
+
     HRESULT MapDestination(const wchar_t* newUrl);
     static DWORD WINAPI WatchConnection(LPVOID param);
-    DWORD Watch();
+    static void ReleaseWatch(WatchState* state);
     void ReportConnectionError();
 
     wchar_t* url = nullptr;
@@ -49,7 +56,7 @@ private:
     LONG releaseCacheHint = 0;
     GUID destinationNetwork = {};
     DWORD lastStatus = 0;
-    HANDLE stopEvent = nullptr;
+    WatchState* watch = nullptr;
     HANDLE watchThread = nullptr;
     BOOL proxyFound = FALSE;
     PROXY_CONFIG proxyConfig = {};

@@ -9,7 +9,7 @@ const DWORD kPollMs = 200;
 
 InternetAccessComponent::~InternetAccessComponent() {
     // Stop before this part of the object goes: the watch thread calls the overrides below.
-    StopWatch(INFINITE);
+    StopWatch(StopWaitMs);
 }
 
 HRESULT InternetAccessComponent::Connect(const wchar_t* url, BOOL proxy) {
@@ -35,7 +35,7 @@ HRESULT InternetAccessComponent::OnConnected() {
 }
 
 void InternetAccessComponent::Disconnect() {
-    StopWatch(3000);
+    StopWatch(StopWaitMs);
     // Set once the watch is gone, so a status it was handling cannot overwrite it.
     connectionState = StatePending;
 }

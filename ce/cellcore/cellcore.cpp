@@ -33,6 +33,7 @@ struct Settings {
     DWORD proxyType = CONNMGR_FLAG_PROXY_HTTP;
     DWORD mapUrlResult = 0;
     DWORD establishResult = 0;
+    DWORD establishBlockMs = 0;
     std::wstring logFile;
 };
 
@@ -89,6 +90,7 @@ Settings LoadSettings() {
     ReadNumber(L"ProxyType", s.proxyType);
     ReadNumber(L"MapUrlResult", s.mapUrlResult);
     ReadNumber(L"EstablishResult", s.establishResult);
+    ReadNumber(L"EstablishBlockMs", s.establishBlockMs);
     ReadSetting(L"LogFile", s.logFile);
     return s;
 }
@@ -249,6 +251,11 @@ extern "C" HRESULT WINAPI ConnMgrEstablishConnection(CONNMGR_CONNECTIONINFO* inf
     }
     Log(settings, "Establish params=0x%lx flags=0x%lx priority=0x%lx", info->dwParams,
         info->dwFlags, info->dwPriority);
+    if (settings.establishBlockMs) {
+        // A driver that holds the caller: the request is logged again once it returns.
+        Sleep(settings.establishBlockMs);
+        Log(settings, "Establish returns");
+    }
     if (settings.establishResult) {
         return static_cast<HRESULT>(settings.establishResult);
     }

@@ -185,3 +185,23 @@ TEST_F(ConnectionTest, DisconnectAndDestructionStopTheWatch) {
     }
     EXPECT_EQ(2u, Count(standIn.ConnMgrLog(), "Release cache=0"));
 }
+
+TEST_F(ConnectionTest, StopDoesNotWaitForAWatchBlockedInTheConnectionManager) {
+    standIn.Set(L"ESTABLISHBLOCKMS", L"6000");
+    standIn.Set(L"STATUSES", L"0x10");
+    {
+        CConnection connection;
+        ASSERT_EQ(S_OK, connection.Connect(kUrl, FALSE));
+        for (int i = 0; i < 500 && Count(standIn.ConnMgrLog(), "Establish params") == 0; ++i) {
+            Sleep(10);
+        }
+    }
+    // The object went while its watch thread still sat in the Connection Manager.
+    EXPECT_EQ(0u, Count(standIn.ConnMgrLog(), "Establish returns"));
+    // That thread then finishes on its own and gives the connection back.
+    for (int i = 0; i < 1500 && Count(standIn.ConnMgrLog(), "Release") == 0; ++i) {
+        Sleep(10);
+    }
+    EXPECT_EQ(1u, Count(standIn.ConnMgrLog(), "Establish returns"));
+    EXPECT_EQ(1u, Count(standIn.ConnMgrLog(), "Release cache=0"));
+}
