@@ -77,9 +77,10 @@ void KestrelTodayItem::ReloadSettings() {
     std::wstring logPath = registry.GetStringValue(L"LogFilePath", DefaultLogPath).c_str();
     if (logPath.empty())
         logPath = DefaultLogPath;
-    // A huge stored value must not turn negative and slip past the interval's check.
-    RadioInterface::SetCheckInterval(checkInterval > 86400 ? 86400
-                                                           : static_cast<int>(checkInterval));
+    // The value is signed, as the settings page stores it: zero and negative values keep the
+    // interval in force; a huge one is capped at a day.
+    int interval = static_cast<int>(checkInterval);
+    RadioInterface::SetCheckInterval(interval > 86400 ? 86400 : interval);
     logWriter->SetFilePath(logPath);
     btsReader.SetDirectory(btsDirectory);
     GpsSettings& gpsSettings = GpsSettings::Instance();

@@ -9,8 +9,12 @@ namespace {
 const COLORREF SignalGreen = RGB(51, 255, 0);
 
 // Radio values are short; anything longer is cut so the fixed line buffers always hold it.
+const size_t FieldChars = 40;
+// "Cell Id: %s LAC: %s BCCH: %s" with three cut fields, and its terminator.
+const size_t Line1Chars = 22 + 3 * FieldChars + 1;
+
 std::wstring Field(const std::wstring& text) {
-    return text.substr(0, 40);
+    return text.substr(0, FieldChars);
 }
 
 RECT DrawLine(HDC dc, const wchar_t* text, int top) {
@@ -32,7 +36,7 @@ void RilInfoTabPage::Paint(HDC dc, SIZE strip, RECT area) {
     SetTextColor(dc, window->GetTextColor());
     HGDIOBJ oldFont = SelectObject(dc, window->GetNormalFont());
 
-    wchar_t line1[128];
+    wchar_t line1[Line1Chars];
     wchar_t line2[300];
     line2[0] = L'\0';
     if (messageMode) {

@@ -127,6 +127,9 @@ void HttpServer::Answer(SOCKET client) {
         }
         reply = service.Handle(target);
     }
+    if (HANDLE release = hold.load()) {
+        WaitForSingleObject(release, 60000);
+    }
     std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + Reason(reply.status) +
                        "\r\nContent-Type: " + reply.contentType +
                        "\r\nContent-Length: " + std::to_string(reply.body.size()) +

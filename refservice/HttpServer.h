@@ -2,6 +2,7 @@
 
 #include <winsock2.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,6 +21,9 @@ public:
     bool Start(unsigned short port);
     void Stop();
     unsigned short Port() const { return port; }
+    // Tests: every answer waits until the event is set (at most a minute), as a slow service
+    // would; null answers at once again. The event stays the caller's.
+    void SetHold(HANDLE release) { hold = release; }
     // Every request target received, in order, and the User-Agent each came with.
     std::vector<std::string> Requests();
     std::vector<std::string> UserAgents();
@@ -32,6 +36,7 @@ private:
     SOCKET listener = INVALID_SOCKET;
     unsigned short port = 0;
     std::thread thread;
+    std::atomic<HANDLE> hold{nullptr};
     std::mutex lock;
     std::vector<std::string> requests;
     std::vector<std::string> userAgents;

@@ -94,6 +94,10 @@ kestrel_wineserver() {
     # unless its windows are unmanaged.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
         >>"$KESTREL_BUILD/wineserver.log" 2>&1 </dev/null
+    # A crashing program prints its backtrace and ends instead of waiting in a crash dialog
+    # that nobody sees, so a crashing test fails at once rather than at its time-out.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        >>"$KESTREL_BUILD/wineserver.log" 2>&1 </dev/null
 }
 
 # Stops what this script started, by pid, and the prefix's wineserver.

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "PngWriter.h"
+#include "TimerRecorder.h"
 #include "TodayHost.h"
 
 namespace {
@@ -133,8 +134,10 @@ bool Script::Load(const std::wstring& scriptPath) {
             ok = count == 2 && ParseInt(step.args[1], value) && value >= 0 && value <= 0xFFFF;
         else if (verb == L"screenshot")
             ok = count == 1 && IsPlainName(step.args[0], L".png");
-        else if (verb == L"text")
+        else if (verb == L"text" || verb == L"timers")
             ok = count == 1 && IsPlainName(step.args[0], L".txt");
+        else if (verb == L"reload")
+            ok = count == 0;
         else if (verb == L"options")
             ok = count == 1;
         else if (verb == L"quit")
@@ -184,7 +187,8 @@ void Script::Tick() {
             return;
         }
         // Posted input is handled before the next step.
-        if (step.verb != L"wait" && step.verb != L"screenshot" && step.verb != L"text")
+        if (step.verb != L"wait" && step.verb != L"screenshot" && step.verb != L"text" &&
+            step.verb != L"timers")
             return;
     }
 }
@@ -238,6 +242,16 @@ bool Script::Execute(const Step& step) {
         host->UpdateAll();
         if (!WriteTexts(outDir + L"\\" + step.args[0]))
             return Fail(step, L"cannot write " + step.args[0]);
+        return true;
+    }
+    if (verb == L"timers") {
+        if (!WriteTimers(outDir + L"\\" + step.args[0]))
+            return Fail(step, L"cannot write " + step.args[0]);
+        return true;
+    }
+    if (verb == L"reload") {
+        // What an installer or a settings page sends to make the Today screen reload.
+        PostMessageW(host->GetWindow(), WM_SETTINGCHANGE, SETTINGCHANGE_RESET, 0);
         return true;
     }
     if (verb == L"options") {
@@ -300,6 +314,25 @@ bool Script::WriteTexts(const std::wstring& file) {
         for (const auto& line : item->texts)
             content += line + L"\n";
     }
+    return WriteUtf8(file, content);
+}
+
+bool Script::WriteTimers(const std::wstring& file) {
+    std::wstring content;
+    for (const auto& item : host->GetItems()) {
+        content += L"[";
+        content += item->record.szName;
+        content += L"]\n";
+        for (const auto& timer : TimerRecorder::Timers(item->window)) {
+            wchar_t line[48];
+            wsprintfW(line, L"%u\t%u\n", static_cast<unsigned>(timer.first), timer.second);
+            content += line;
+        }
+    }
+    return WriteUtf8(file, content);
+}
+
+bool Script::WriteUtf8(const std::wstring& file, const std::wstring& content) {
     FILE* out = _wfopen(file.c_str(), L"wb");
     if (!out)
         return false;

@@ -32,6 +32,8 @@ private:
     void PressKey(UINT key);
     void Tap(int x, int y, bool hold);
     bool WriteTexts(const std::wstring& path);
+    bool WriteTimers(const std::wstring& path);
+    static bool WriteUtf8(const std::wstring& path, const std::wstring& content);
 
     std::wstring path;
     std::vector<Step> steps;

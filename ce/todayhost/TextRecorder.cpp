@@ -1,15 +1,22 @@
 #include "TextRecorder.h"
 
-#include <cstring>
+#include "ImportPatch.h"
 
 namespace {
 
 std::vector<std::wstring>* recording = nullptr;
 
-decltype(&DrawTextW) realDrawTextW = DrawTextW;
-decltype(&DrawTextExW) realDrawTextExW = DrawTextExW;
-decltype(&ExtTextOutW) realExtTextOutW = ExtTextOutW;
-decltype(&TextOutW) realTextOutW = TextOutW;
+// Taken from the system libraries themselves, not through this module's imports, which may
+// be the ones redirected (a test that records its own drawing).
+template <class F> F Real(const wchar_t* library, const char* name) {
+    return reinterpret_cast<F>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(library), name)));
+}
+
+const auto realDrawTextW = Real<decltype(&DrawTextW)>(L"user32.dll", "DrawTextW");
+const auto realDrawTextExW = Real<decltype(&DrawTextExW)>(L"user32.dll", "DrawTextExW");
+const auto realExtTextOutW = Real<decltype(&ExtTextOutW)>(L"gdi32.dll", "ExtTextOutW");
+const auto realTextOutW = Real<decltype(&TextOutW)>(L"gdi32.dll", "TextOutW");
 
 void ToDevice(HDC dc, RECT& rect) {
     LPtoDP(dc, reinterpret_cast<POINT*>(&rect), 2);
@@ -91,12 +98,7 @@ BOOL WINAPI RecordTextOutW(HDC dc, int x, int y, LPCWSTR text, int length) {
     return realTextOutW(dc, x, y, text, length);
 }
 
-struct Redirect {
-    const char* name;
-    void* recorder;
-};
-
-const Redirect redirects[] = {
+const ImportRedirect redirects[] = {
     {"DrawTextW", reinterpret_cast<void*>(RecordDrawTextW)},
     {"DrawTextExW", reinterpret_cast<void*>(RecordDrawTextExW)},
     {"ExtTextOutW", reinterpret_cast<void*>(RecordExtTextOutW)},
@@ -106,41 +108,7 @@ const Redirect redirects[] = {
 } // namespace
 
 int TextRecorder::Patch(HMODULE module) {
-    auto* base = reinterpret_cast<BYTE*>(module);
-    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    if (!base || dos->e_magic != IMAGE_DOS_SIGNATURE)
-        return 0;
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (!directory.VirtualAddress)
-        return 0;
-    int patched = 0;
-    auto* descriptor = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
-    for (; descriptor->Name; ++descriptor) {
-        if (!descriptor->OriginalFirstThunk)
-            continue;
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            for (const Redirect& redirect : redirects) {
-                if (strcmp(reinterpret_cast<const char*>(byName->Name), redirect.name) != 0)
-                    continue;
-                DWORD protection;
-                if (VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE,
-                                   &protection)) {
-                    slots->u1.Function = reinterpret_cast<ULONG_PTR>(redirect.recorder);
-                    VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), protection,
-                                   &protection);
-                    ++patched;
-                }
-            }
-        }
-    }
-    return patched;
+    return RedirectImports(module, redirects, sizeof(redirects) / sizeof(redirects[0]));
 }
 
 void TextRecorder::Begin(std::vector<std::wstring>* lines) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "TextRecorder.h"
+#include "TimerRecorder.h"
 
 namespace {
 
@@ -172,6 +173,7 @@ void TodayHost::LoadItem(const std::wstring& name) {
         GetProcAddress(item->module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC))));
     record.hinstDLL = item->module;
     TextRecorder::Patch(item->module);
+    TimerRecorder::Patch(item->module);
     HWND itemWindow = initialize ? initialize(&record, window) : nullptr;
     if (!itemWindow) {
         FreeLibrary(item->module);
@@ -462,6 +464,7 @@ LRESULT CALLBACK TodayHost::ItemProc(HWND hwnd, UINT message, WPARAM wParam, LPA
         return DefWindowProcW(hwnd, message, wParam, lParam);
     WNDPROC original = item->originalProc;
     if (message == WM_NCDESTROY) {
+        TimerRecorder::Forget(hwnd);
         RemovePropW(hwnd, ItemProperty);
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
         return CallWindowProcW(original, hwnd, message, wParam, lParam);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ItemHarness.h"
+#include "TextRecorder.h"
 
 using harness::Fixture;
 
@@ -89,4 +90,22 @@ TEST_F(InfoPage, MessageModeDrawsOneLineAboveTheBar) {
     harness::Pump();
     EXPECT_FALSE(Page().IsMessageMode());
     EXPECT_EQ(twoLines, Page().GetBarRect().top);
+}
+
+TEST_F(InfoPage, FirstLineHoldsThreeFieldsOfFortyCharacters) {
+    const std::wstring lac(40, L'4'), cellId(40, L'7'), bcch(40, L'9');
+    f.item->GetMailbox().OnCellInfo(CellInfo(lac, cellId + L"cut", bcch));
+    harness::Pump();
+    std::vector<std::wstring> lines;
+    TextRecorder::Patch(GetModuleHandleW(nullptr));
+    TextRecorder::Begin(&lines);
+    RedrawWindow(f.item->GetWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    TextRecorder::End(nullptr);
+    const std::wstring expected = L"\tCell Id: " + cellId + L" LAC: " + lac + L" BCCH: " + bcch;
+    bool found = false;
+    for (const std::wstring& line : lines)
+        found =
+            found || (line.size() >= expected.size() &&
+                      line.compare(line.size() - expected.size(), expected.size(), expected) == 0);
+    EXPECT_TRUE(found);
 }
