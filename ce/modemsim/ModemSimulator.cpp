@@ -217,14 +217,20 @@ void ModemSimulator::Handle(SOCKET client, SimModem& modem, const std::string& c
 }
 
 bool ModemSimulator::Send(SOCKET client, const std::string& bytes) {
-    size_t chunk = faults.split ? 3 : bytes.size();
-    for (size_t at = 0; at < bytes.size(); at += chunk) {
-        int size = static_cast<int>(std::min(chunk, bytes.size() - at));
-        if (send(client, bytes.data() + at, size, 0) != size) {
-            return false;
+    // Split: cut inside the first line, in the middle, and inside the final result code, with
+    // a pause at each cut so that the host reads the pieces apart.
+    std::vector<size_t> cuts = {0};
+    if (faults.split && bytes.size() > 8) {
+        cuts.insert(cuts.end(), {3, bytes.size() / 2, bytes.size() - 3});
+    }
+    cuts.push_back(bytes.size());
+    for (size_t i = 0; i + 1 < cuts.size(); ++i) {
+        if (i > 0) {
+            Sleep(5);
         }
-        if (faults.split) {
-            Sleep(1);
+        int size = static_cast<int>(cuts[i + 1] - cuts[i]);
+        if (send(client, bytes.data() + cuts[i], size, 0) != size) {
+            return false;
         }
     }
     return true;

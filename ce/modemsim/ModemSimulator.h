@@ -19,7 +19,7 @@ struct SimFaults {
     bool echo = false;     // echo stays on whatever ATE says
     bool noise = false;    // unsolicited result codes before, inside and after answers
     bool garbage = false;  // stray bytes and an over-long line before answers
-    bool split = false;    // answers go out a few bytes at a time
+    bool split = false;    // answers go out in pieces cut inside lines
     DWORD dropAfter = 0;   // the connection is closed after this many commands (0: never)
 };
 
