@@ -58,7 +58,6 @@ bool ModemSimulator::Start(unsigned short wanted) {
         return false;
     }
     port = ntohs(address.sin_port);
-    started = GetTickCount();
     listenThread = std::thread(&ModemSimulator::Listen, this);
     return true;
 }
@@ -121,6 +120,10 @@ void ModemSimulator::Listen() {
                    sizeof(noDelay));
         std::lock_guard<std::mutex> hold(mutex);
         clients.push_back(client);
+        // In time mode the walk starts when the first host connects.
+        if (connections == 0) {
+            started = GetTickCount();
+        }
         ++connections;
         changed.notify_all();
         sessions.emplace_back(&ModemSimulator::Serve, this, client);
@@ -180,8 +183,8 @@ void ModemSimulator::Handle(SOCKET client, SimModem& modem, const std::string& c
     DWORD count = ++commands;
     const ScenarioStep& step = StepFor(command);
     RilQuery query = modem.QueryOf(command);
-    Answer answer = query == RilQuery::Count ? Answer::Result
-                                             : step.answers[static_cast<int>(query)];
+    Answer answer =
+        query == RilQuery::Count ? Answer::Result : step.answers[static_cast<int>(query)];
     if (silent || scenario.initFailures != 0 || answer == Answer::Never) {
         return;
     }
@@ -190,8 +193,8 @@ void ModemSimulator::Handle(SOCKET client, SimModem& modem, const std::string& c
         bytes += command + "\r";
     }
     if (faults.garbage) {
-        bytes += std::string("\r\n\x01\xff\xfe\x1b[0m~~\x80 \r\n", 14) + std::string(700, 'x') +
-                 "\r\n";
+        bytes +=
+            std::string("\r\n\x01\xff\xfe\x1b[0m~~\x80 \r\n", 14) + std::string(700, 'x') + "\r\n";
     }
     std::vector<std::string> lines;
     std::string final;

@@ -15,19 +15,19 @@
 
 // How the simulated modem misbehaves, on request.
 struct SimFaults {
-    DWORD slowMs = 0;      // every answer waits this long
-    bool echo = false;     // echo stays on whatever ATE says
-    bool noise = false;    // unsolicited result codes before, inside and after answers
-    bool garbage = false;  // stray bytes and an over-long line before answers
-    bool split = false;    // answers go out in pieces cut inside lines
-    DWORD dropAfter = 0;   // the connection is closed after this many commands (0: never)
+    DWORD slowMs = 0;     // every answer waits this long
+    bool echo = false;    // echo stays on whatever ATE says
+    bool noise = false;   // unsolicited result codes before, inside and after answers
+    bool garbage = false; // stray bytes and an over-long line before answers
+    bool split = false;   // answers go out in pieces cut inside lines
+    DWORD dropAfter = 0;  // the connection is closed after this many commands (0: never)
 };
 
 // An AT modem on a TCP port of 127.0.0.1 that walks through the cells of a scenario: in cycle
 // mode each "AT+COPS?" (the first query of a polling cycle) moves on to the next step, in time
-// mode the step follows the time since the start. Each connection is a session of its own; the
-// scenario's "noanswer" and "fail" lines make the commands of that query go unanswered or fail,
-// "init fail" makes the modem silent.
+// mode the step follows the time since the first connection. Each connection is a session of its
+// own; the scenario's "noanswer" and "fail" lines make the commands of that query go unanswered or
+// fail, "init fail" makes the modem silent.
 class ModemSimulator {
 public:
     ModemSimulator(const Scenario& scenario, const std::string& dialect, const std::string& rat,

@@ -171,9 +171,9 @@ std::string SimModem::Registration(int kind, const ScenarioStep& step) const {
     std::string area = Has(cell, RIL_PARAM_CTI_LOCATIONAREACODE)
                            ? Format("%04X", static_cast<unsigned>(cell.dwLocationAreaCode))
                            : "FFFE";
-    std::string id = Has(cell, RIL_PARAM_CTI_CELLID)
-                         ? Format(rat == Gsm ? "%04X" : "%08X", static_cast<unsigned>(cell.dwCellID))
-                         : "FFFFFFFF";
+    std::string id = Has(cell, RIL_PARAM_CTI_CELLID) ? Format(rat == Gsm ? "%04X" : "%08X",
+                                                              static_cast<unsigned>(cell.dwCellID))
+                                                     : "FFFFFFFF";
     return head + Format("1,\"%s\",\"%s\",%d", area.c_str(), id.c_str(), technology[rat]);
 }
 
@@ -252,8 +252,9 @@ std::string SimModem::ServingCell(const ScenarioStep& step) const {
                           mnc.c_str(), area, id, channel.c_str());
         }
         if (rat == Umts) {
-            return Format("+CPSI: WCDMA,Online,%s-%s,0x%04X,%u,WCDMA 2100,354,%s,0,5.5,55,37,60,500",
-                          mcc.c_str(), mnc.c_str(), area, id, channel.c_str());
+            return Format(
+                "+CPSI: WCDMA,Online,%s-%s,0x%04X,%u,WCDMA 2100,354,%s,0,5.5,55,37,60,500",
+                mcc.c_str(), mnc.c_str(), area, id, channel.c_str());
         }
         return Format("+CPSI: LTE,Online,%s-%s,0x%04X,%u,46,EUTRAN-BAND20,%s,3,3,-178,-1089,-742,8",
                       mcc.c_str(), mnc.c_str(), area, id, channel.c_str());
@@ -262,8 +263,8 @@ std::string SimModem::ServingCell(const ScenarioStep& step) const {
         if (!camped || !hasChannel) {
             return Format("#SERVINFO: ,,\"Kestrel\",\"%s\",,%04X,64,3,,\"II\"", operatorCode, area);
         }
-        static const char* const tails[] = {"61,%04X,00,1,,\"II\",01,6", "58,%04X,64,3,-78,\"II\",01",
-                                            "188,%04X,32,3,-94"};
+        static const char* const tails[] = {"61,%04X,00,1,,\"II\",01,6",
+                                            "58,%04X,64,3,-78,\"II\",01", "188,%04X,32,3,-94"};
         return Format("#SERVINFO: %s,-70,\"Kestrel\",\"%s\",", channel.c_str(), operatorCode) +
                Format(tails[rat], area);
     }

@@ -13,9 +13,9 @@ const DWORD SLICE_MS = 50;
 const char* const REGISTRATION_PREFIXES[] = {"+CREG:", "+CGREG:", "+CEREG:", "+C5GREG:"};
 
 // Result codes that arrive on their own, without a prefix of the +NAME: kind.
-const char* const BARE_UNSOLICITED[] = {"RING",      "NO CARRIER", "BUSY",      "NO ANSWER",
-                                        "NO DIALTONE", "RDY",      "Call Ready", "SMS Ready",
-                                        "POWERED DOWN"};
+const char* const BARE_UNSOLICITED[] = {"RING",       "NO CARRIER",  "BUSY",
+                                        "NO ANSWER",  "NO DIALTONE", "RDY",
+                                        "Call Ready", "SMS Ready",   "POWERED DOWN"};
 
 bool IsEcho(const std::string& line) {
     if (line.size() < 2 || std::toupper(static_cast<unsigned char>(line[0])) != 'A' ||
@@ -64,8 +64,7 @@ AtChannel::LineKind AtChannel::Classify(const std::string& line, const std::stri
     return Text;
 }
 
-AtReply AtChannel::Command(const std::string& command, const std::string& prefix,
-                           DWORD timeoutMs) {
+AtReply AtChannel::Command(const std::string& command, const std::string& prefix, DWORD timeoutMs) {
     AtReply reply;
     if (failed || !port.Write(command + "\r")) {
         failed = true;

@@ -98,8 +98,11 @@ bool ParseTelit(const std::vector<std::string>& lines, ServingCell& cell) {
 bool ParseCinterion(const std::vector<std::string>& lines, ServingCell& cell) {
     for (const std::string& line : lines) {
         std::vector<std::string> fields = Fields(line);
-        size_t area = fields.empty() ? 0 : fields[0] == "2G" ? 5 : fields[0] == "3G" ? 7 : 
-                                           fields[0] == "4G" ? 8 : 0;
+        size_t area = fields.empty()      ? 0
+                      : fields[0] == "2G" ? 5
+                      : fields[0] == "3G" ? 7
+                      : fields[0] == "4G" ? 8
+                                          : 0;
         if (area == 0 || fields.size() <= area + 1) {
             continue;
         }
@@ -126,7 +129,7 @@ const ModemDialect DIALECTS[] = {
 const struct {
     const char* text;
     const char* dialect;
-} MAKERS[] = {{"quectel", "quectel"},     {"simcom", "simcom"},       {"telit", "telit"},
+} MAKERS[] = {{"quectel", "quectel"},     {"simcom", "simcom"},     {"telit", "telit"},
               {"cinterion", "cinterion"}, {"siemens", "cinterion"}, {"gemalto", "cinterion"}};
 
 } // namespace

@@ -21,14 +21,16 @@ const char* const SET_UP[] = {"ATE0",       "ATV1",       "AT+CMEE=1",  "AT+CREG
 const struct {
     const char* command;
     const char* prefix;
-} REGISTRATION_READS[] = {{"AT+CEREG?", "+CEREG:"}, {"AT+CREG?", "+CREG:"}, {"AT+CGREG?", "+CGREG:"}};
+} REGISTRATION_READS[] = {
+    {"AT+CEREG?", "+CEREG:"}, {"AT+CREG?", "+CREG:"}, {"AT+CGREG?", "+CGREG:"}};
 
 bool Answered(const AtReply& reply) {
     return reply.status == AtReply::Ok || reply.status == AtReply::Error ||
            reply.status == AtReply::CmeError;
 }
 
-// The last line of information text (noise may come before it) without a "+CGMI: " style prefix and quotes.
+// The last line of information text (noise may come before it) without a "+CGMI: " style prefix and
+// quotes.
 std::string Identity(const AtReply& reply) {
     if (reply.status != AtReply::Ok || reply.lines.empty()) {
         return "?";
@@ -136,8 +138,9 @@ bool ModemRadio::Connect(std::wstring& error) {
     const ModemDialect* forced = ModemDialect::Find(settings.dialect);
     dialect = forced ? forced : &ModemDialect::Identify(manufacturer);
     if (recorder) {
-        recorder->SetSource("Recorded from " + std::string(settings.port.begin(), settings.port.end()) +
-                            ": " + manufacturer + " " + model + ", dialect " + dialect->name);
+        recorder->SetSource("Recorded from " +
+                            std::string(settings.port.begin(), settings.port.end()) + ": " +
+                            manufacturer + " " + model + ", dialect " + dialect->name);
     }
     connected = true;
     resync = false;

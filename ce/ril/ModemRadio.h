@@ -19,11 +19,11 @@
 #include "ril.h"
 
 struct ModemSettings {
-    std::wstring port;          // "COM5" or "tcp:HOST:PORT"
+    std::wstring port; // "COM5" or "tcp:HOST:PORT"
     DWORD baud = 115200;
-    DWORD timeoutMs = 5000;     // for each AT command
-    std::wstring record;        // scenario file the reports are appended to; empty: none
-    std::string dialect;        // a dialect's name; empty: chosen by +CGMI
+    DWORD timeoutMs = 5000; // for each AT command
+    std::wstring record;    // scenario file the reports are appended to; empty: none
+    std::string dialect;    // a dialect's name; empty: chosen by +CGMI
 };
 
 // The radio read from a real modem with 27.007 AT commands. Queries wait in one queue and go

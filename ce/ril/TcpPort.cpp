@@ -94,7 +94,8 @@ int TcpPort::Read(char* buffer, int size, DWORD timeoutMs) {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(socket_, &readable);
-    timeval wait = {static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
+    timeval wait = {static_cast<long>(timeoutMs / 1000),
+                    static_cast<long>(timeoutMs % 1000) * 1000};
     int ready = select(0, &readable, nullptr, nullptr, &wait);
     if (ready == 0) {
         return 0;

@@ -133,20 +133,22 @@ TEST(AtParse, OperatorSignalAndEquipment) {
 TEST(AtLineReader, LinesSplitAcrossReadsNoiseAndOverlongLines) {
     AtLineReader reader;
     std::vector<std::string> lines;
-    std::string stream = "AT+CGMI\r\r\nSIMCOM_Ltd\r\n\r\nOK\r\n+CREG: 2,1,\"F03F\",\"05DF0052\"\r\n0\r"
-                         "+CREG: 5\r\n\r\n+CGREG: 0";
+    std::string stream =
+        "AT+CGMI\r\r\nSIMCOM_Ltd\r\n\r\nOK\r\n+CREG: 2,1,\"F03F\",\"05DF0052\"\r\n0\r"
+        "+CREG: 5\r\n\r\n+CGREG: 0";
     for (char c : stream) {
         reader.Feed(&c, 1, lines);
     }
-    std::vector<std::string> expected = {"AT+CGMI", "SIMCOM_Ltd", "OK",
-                                         "+CREG: 2,1,\"F03F\",\"05DF0052\"", "0", "+CREG: 5"};
+    std::vector<std::string> expected = {
+        "AT+CGMI", "SIMCOM_Ltd", "OK", "+CREG: 2,1,\"F03F\",\"05DF0052\"", "0", "+CREG: 5"};
     EXPECT_EQ(expected, lines);
     lines.clear();
     reader.Feed("\r\n", 2, lines);
     EXPECT_EQ(std::vector<std::string>{"+CGREG: 0"}, lines);
 
     lines.clear();
-    std::string noisy = std::string("\x01O\xffK\x00\r\n", 7) + std::string(5000, 'x') + "\r\nOK\r\n";
+    std::string noisy =
+        std::string("\x01O\xffK\x00\r\n", 7) + std::string(5000, 'x') + "\r\nOK\r\n";
     reader.Feed(noisy.data(), noisy.size(), lines);
     EXPECT_EQ((std::vector<std::string>{"OK", "OK"}), lines);
     EXPECT_EQ(1u, reader.DroppedLines());

@@ -30,8 +30,9 @@ TEST(ModemDialect, ChosenByTheManufacturerText) {
 }
 
 TEST(ModemDialect, QuectelServingCell) {
-    ServingCell cell = Parse("quectel", "+QENG: \"servingcell\",\"NOCONN\",\"GSM\",460,00,247C,"
-                                        "1327,35,82,-,-52,255,255,0,53,179,1,-,-,-,-,-,-,-,-,-,\"-\"");
+    ServingCell cell =
+        Parse("quectel", "+QENG: \"servingcell\",\"NOCONN\",\"GSM\",460,00,247C,"
+                         "1327,35,82,-,-52,255,255,0,53,179,1,-,-,-,-,-,-,-,-,-,\"-\"");
     EXPECT_EQ(82u, cell.channel);
     EXPECT_EQ(0x247Cu, cell.area);
     EXPECT_EQ(0x1327u, cell.cellId);
@@ -52,7 +53,8 @@ TEST(ModemDialect, QuectelServingCell) {
 }
 
 TEST(ModemDialect, SimcomTelitAndCinterionServingCells) {
-    ServingCell cell = Parse("simcom", "+CPSI: GSM,Online,262-01,0x972d,5559,79 EGSM 900,-83,0,24-24");
+    ServingCell cell =
+        Parse("simcom", "+CPSI: GSM,Online,262-01,0x972d,5559,79 EGSM 900,-83,0,24-24");
     EXPECT_EQ(79u, cell.channel);
     EXPECT_EQ(0x972Du, cell.area);
     EXPECT_EQ(5559u, cell.cellId); // decimal in this dialect
@@ -68,7 +70,8 @@ TEST(ModemDialect, SimcomTelitAndCinterionServingCells) {
     EXPECT_EQ(9410u, cell.channel);
     Parse("simcom", "+CPSI: NO SERVICE,Online", false);
 
-    cell = Parse("telit", "#SERVINFO: 1020,-61,\"vodafone NL\",\"20404\",61,00DE,00,1,,\"II\",01,6");
+    cell =
+        Parse("telit", "#SERVINFO: 1020,-61,\"vodafone NL\",\"20404\",61,00DE,00,1,,\"II\",01,6");
     EXPECT_EQ(1020u, cell.channel);
     EXPECT_EQ(0xDEu, cell.area);
     EXPECT_FALSE(cell.hasCell);
@@ -83,7 +86,8 @@ TEST(ModemDialect, SimcomTelitAndCinterionServingCells) {
     cell = Parse("cinterion", "^SMONI: 3G,10737,131,-7.5,-103,260,01,7D3D,C80BC9A,21,11,NOCONN");
     EXPECT_EQ(10737u, cell.channel);
     EXPECT_EQ(0xC80BC9Au, cell.cellId);
-    cell = Parse("cinterion", "^SMONI: 4G,6300,20,10,10,FDD,262,02,BF75,0345103,350,33,-94,-7,NOCONN");
+    cell =
+        Parse("cinterion", "^SMONI: 4G,6300,20,10,10,FDD,262,02,BF75,0345103,350,33,-94,-7,NOCONN");
     EXPECT_EQ(6300u, cell.channel);
     EXPECT_EQ(0xBF75u, cell.area);
     cell = Parse("cinterion", "^SMONI: 2G,673,-89,262,07,4EED,A500,16,16,7,4,G,5,-107,LIMSRV");

@@ -87,8 +87,8 @@ protected:
                                                  std::to_string(waitMs) +
                                                  "\ntext after.txt\nquit\n");
         EXPECT_EQ(0u, RunProgram(L"\"" + BinFolder() + L"todayhost.exe\" --items " + ITEMS_KEY +
-                              L" --script modem_host.script --out modem_host_out",
-                          120000));
+                                     L" --script modem_host.script --out modem_host_out",
+                                 120000));
         transcript = ReadFileBytes(L"modem_host_out\\after.txt");
         std::string bytes = ReadFileBytes(LOG);
         log.clear();
@@ -102,8 +102,8 @@ protected:
         EXPECT_NE(std::string::npos, transcript.find("\tNet Id: 23001 Aktualizace: "))
             << transcript;
         EXPECT_NE(std::string::npos, transcript.find("\t-71/-51 minimum=-113\n")) << transcript;
-        for (const char* line : {";100;1001;62;23001; \n", ";100;1002;64;23001; \n",
-                                 ";101;1003;72;23001; \n"}) {
+        for (const char* line :
+             {";100;1001;62;23001; \n", ";100;1002;64;23001; \n", ";101;1003;72;23001; \n"}) {
             EXPECT_NE(std::string::npos, log.find(line)) << line << " in\n" << log;
         }
     }
@@ -128,7 +128,8 @@ TEST_F(ModemHost, ShowsTheSimulatorsCellsOverASerialPort) {
     // simulator; it ends by itself, and removes the link, when the simulator closes.
     char prefix[MAX_PATH];
     ASSERT_GT(GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH), 0u) << "not under Wine";
-    std::wstring link = L"Z:" + std::wstring(prefix, prefix + strlen(prefix)) + L"/dosdevices/com21";
+    std::wstring link =
+        L"Z:" + std::wstring(prefix, prefix + strlen(prefix)) + L"/dosdevices/com21";
     for (wchar_t& c : link) {
         c = c == L'/' ? L'\\' : c;
     }

@@ -127,8 +127,8 @@ TEST_F(ModemRadio, EchoNoiseGarbageAndSplitLinesNeverSpoilTheAnswer) {
     faults.echo = faults.noise = faults.garbage = faults.split = true;
     faults.slowMs = 30;
     for (const char* dialect : {"quectel", "cinterion"}) {
-        auto simulator = StartSimulator(DRIVE + std::string("step\ncell lac=2052 id=20417 bcch=3\n"),
-                                        dialect, "gsm", faults);
+        auto simulator = StartSimulator(
+            DRIVE + std::string("step\ncell lac=2052 id=20417 bcch=3\n"), dialect, "gsm", faults);
         ASSERT_TRUE(simulator);
         ASSERT_EQ(S_OK, Open(TcpPort(*simulator)));
         for (DWORD expected : {13962u, 20417u}) {
@@ -145,7 +145,8 @@ TEST_F(ModemRadio, EchoNoiseGarbageAndSplitLinesNeverSpoilTheAnswer) {
 TEST_F(ModemRadio, InitializeFailsWhenThePortOrTheModemIsNotThere) {
     SetEnvironmentVariableW(L"KESTREL_RIL_TIMEOUT_MS", L"200");
     EXPECT_EQ(E_FAIL, Open(L"COM77"));
-    EXPECT_NE(std::string::npos, ReadFileBytes(ERRORS).find("ril.dll: COM77: cannot open the port"));
+    EXPECT_NE(std::string::npos,
+              ReadFileBytes(ERRORS).find("ril.dll: COM77: cannot open the port"));
     auto simulator = StartSimulator(DRIVE);
     ASSERT_TRUE(simulator);
     std::wstring closed = TcpPort(*simulator);

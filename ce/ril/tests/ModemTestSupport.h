@@ -35,10 +35,10 @@ public:
                                   DWORD) {
         Results& self = Get();
         std::lock_guard<std::mutex> hold(self.mutex);
-        self.all.push_back({code, commandId,
-                            data ? std::string(static_cast<const char*>(data), size)
-                                 : std::string(),
-                            GetCurrentThreadId()});
+        self.all.push_back(
+            {code, commandId,
+             data ? std::string(static_cast<const char*>(data), size) : std::string(),
+             GetCurrentThreadId()});
         self.arrived.notify_all();
     }
     static void CALLBACK OnNotify(DWORD, const void*, DWORD, DWORD) {}
