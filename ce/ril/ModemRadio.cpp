@@ -194,39 +194,25 @@ AtReply ModemRadio::Send(const std::string& command, const std::string& prefix) 
     return reply;
 }
 
+template <typename T>
+ModemRadio::Result ModemRadio::Read(bool (ModemRadio::*reader)(T&), HRESULT commandId) {
+    T data;
+    return (this->*reader)(data) ? Success(commandId, data) : Failure(commandId);
+}
+
 ModemRadio::Result ModemRadio::Execute(const Pending& pending) {
     if (connected && channel->TakeRestart() && !SetUp()) {
         Disconnect();
     }
     switch (pending.query) {
-    case RilQuery::Operator: {
-        RILOPERATORNAMES names;
-        if (ReadOperator(names)) {
-            return Success(pending.commandId, names);
-        }
-        break;
-    }
-    case RilQuery::Equipment: {
-        RILEQUIPMENTSTATE state;
-        if (ReadEquipment(state)) {
-            return Success(pending.commandId, state);
-        }
-        break;
-    }
-    case RilQuery::Signal: {
-        RILSIGNALQUALITY signal;
-        if (ReadSignal(signal)) {
-            return Success(pending.commandId, signal);
-        }
-        break;
-    }
-    case RilQuery::CellTower: {
-        RILCELLTOWERINFO cell;
-        if (ReadCell(cell)) {
-            return Success(pending.commandId, cell);
-        }
-        break;
-    }
+    case RilQuery::Operator:
+        return Read(&ModemRadio::ReadOperator, pending.commandId);
+    case RilQuery::Equipment:
+        return Read(&ModemRadio::ReadEquipment, pending.commandId);
+    case RilQuery::Signal:
+        return Read(&ModemRadio::ReadSignal, pending.commandId);
+    case RilQuery::CellTower:
+        return Read(&ModemRadio::ReadCell, pending.commandId);
     default:
         break;
     }

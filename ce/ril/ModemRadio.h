@@ -61,6 +61,7 @@ private:
     void Disconnect();
     AtReply Send(const std::string& command, const std::string& prefix);
     Result Execute(const Pending& pending);
+    template <typename T> Result Read(bool (ModemRadio::*reader)(T&), HRESULT commandId);
     bool ReadOperator(RILOPERATORNAMES& names);
     bool ReadEquipment(RILEQUIPMENTSTATE& state);
     bool ReadSignal(RILSIGNALQUALITY& signal);

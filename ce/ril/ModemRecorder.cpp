@@ -1,11 +1,25 @@
 #include "ModemRecorder.h"
 
+#include <initializer_list>
+
 namespace {
 
-void Key(std::string& line, const char* key, long long value) {
-    line += " ";
-    line += key;
-    line += "=" + std::to_string(value);
+struct Key {
+    DWORD flag;
+    const char* name;
+    long long value;
+};
+
+// "name key=value ..." with the keys whose flag is set in params; ifNone when none is.
+std::string Line(const char* name, DWORD params, std::initializer_list<Key> keys,
+                 const char* ifNone) {
+    std::string line = name;
+    for (const Key& key : keys) {
+        if (params & key.flag) {
+            line += std::string(" ") + key.name + "=" + std::to_string(key.value);
+        }
+    }
+    return line == name ? ifNone : line;
 }
 
 } // namespace
@@ -32,37 +46,19 @@ std::string ModemRecorder::EquipmentLine(const RILEQUIPMENTSTATE& state) {
 }
 
 std::string ModemRecorder::SignalLine(const RILSIGNALQUALITY& signal) {
-    std::string line = "signal";
-    if (signal.dwParams & RIL_PARAM_SQ_SIGNALSTRENGTH) {
-        Key(line, "current", signal.nSignalStrength);
-    }
-    if (signal.dwParams & RIL_PARAM_SQ_MINSIGNALSTRENGTH) {
-        Key(line, "min", signal.nMinSignalStrength);
-    }
-    if (signal.dwParams & RIL_PARAM_SQ_MAXSIGNALSTRENGTH) {
-        Key(line, "max", signal.nMaxSignalStrength);
-    }
-    return line == "signal" ? "signal params=0" : line;
+    return Line("signal", signal.dwParams,
+                {{RIL_PARAM_SQ_SIGNALSTRENGTH, "current", signal.nSignalStrength},
+                 {RIL_PARAM_SQ_MINSIGNALSTRENGTH, "min", signal.nMinSignalStrength},
+                 {RIL_PARAM_SQ_MAXSIGNALSTRENGTH, "max", signal.nMaxSignalStrength}},
+                "signal params=0");
 }
 
 std::string ModemRecorder::CellLine(const RILCELLTOWERINFO& cell) {
-    std::string line = "cell";
-    if (cell.dwParams & RIL_PARAM_CTI_MOBILECOUNTRYCODE) {
-        Key(line, "mcc", cell.dwMobileCountryCode);
-    }
-    if (cell.dwParams & RIL_PARAM_CTI_MOBILENETWORKCODE) {
-        Key(line, "mnc", cell.dwMobileNetworkCode);
-    }
-    if (cell.dwParams & RIL_PARAM_CTI_LOCATIONAREACODE) {
-        Key(line, "lac", cell.dwLocationAreaCode);
-    }
-    if (cell.dwParams & RIL_PARAM_CTI_CELLID) {
-        Key(line, "id", cell.dwCellID);
-    }
-    if (cell.dwParams & RIL_PARAM_CTI_NUMBCCH) {
-        Key(line, "bcch", cell.dwNumBCCH);
-    }
-    return line == "cell" ? "cell none" : line;
+    return Line("cell", cell.dwParams,
+                {{RIL_PARAM_CTI_LOCATIONAREACODE, "lac", cell.dwLocationAreaCode},
+                 {RIL_PARAM_CTI_CELLID, "id", cell.dwCellID},
+                 {RIL_PARAM_CTI_NUMBCCH, "bcch", cell.dwNumBCCH}},
+                "cell none");
 }
 
 void ModemRecorder::Operator(const RILOPERATORNAMES& names) {
