@@ -130,13 +130,26 @@ void ModemSimulator::Listen() {
     }
 }
 
+void ModemSimulator::Restart() {
+    ++restarts;
+}
+
 void ModemSimulator::Serve(SOCKET client) {
     SimModem modem;
     modem.Configure(dialect, rat);
+    DWORD restarted = restarts;
     std::string line;
     bool drop = false;
     char buffer[512];
     while (!stopping && online && !drop) {
+        if (restarted != restarts) {
+            restarted = restarts;
+            modem = SimModem();
+            modem.Configure(dialect, rat);
+            line.clear();
+            Send(client, "\r\nRDY\r\n");
+            ++announced;
+        }
         fd_set readable;
         FD_ZERO(&readable);
         FD_SET(client, &readable);

@@ -43,9 +43,12 @@ public:
     // at once, as a modem that was unplugged.
     void SetSilent(bool silent);
     void SetOnline(bool online);
+    // Every session starts afresh (echo on, no location reports, ...) and announces "RDY".
+    void Restart();
 
     DWORD Connections() const { return connections; }
     DWORD Commands() const { return commands; }
+    DWORD RestartsAnnounced() const { return announced; }
     // Waits until count connections have been accepted in all; false after the time-out.
     bool WaitForConnections(DWORD count, DWORD timeoutMs);
 
@@ -70,6 +73,8 @@ private:
     std::atomic<DWORD> connections{0};
     std::atomic<DWORD> commands{0};
     std::atomic<DWORD> noise{0};
+    std::atomic<DWORD> restarts{0};
+    std::atomic<DWORD> announced{0};
     std::mutex mutex;
     std::condition_variable changed;
     DWORD cycles = 0;

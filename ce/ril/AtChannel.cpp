@@ -142,6 +142,23 @@ void AtChannel::Drain(DWORD quietMs, DWORD maxMs) {
     reader.Clear();
 }
 
+void AtChannel::Absorb() {
+    char buffer[1024];
+    std::vector<std::string> lines;
+    int got;
+    while (!failed && lines.size() < MAX_LINES &&
+           (got = port.Read(buffer, sizeof(buffer), 0)) != 0) {
+        if (got < 0) {
+            failed = true;
+        } else {
+            reader.Feed(buffer, static_cast<size_t>(got), lines);
+        }
+    }
+    for (const std::string& line : lines) {
+        NoteUnsolicited(line);
+    }
+}
+
 bool AtChannel::TakeRestart() {
     bool was = restarted;
     restarted = false;

@@ -31,6 +31,8 @@ public:
     AtReply Command(const std::string& command, const std::string& prefix, DWORD timeoutMs);
     // Throws away what the modem sends until it has been quiet for quietMs (at most maxMs).
     void Drain(DWORD quietMs, DWORD maxMs);
+    // Takes in what the modem sent unasked since the last command, without waiting.
+    void Absorb();
     // True once after the modem announced a restart (its settings are lost).
     bool TakeRestart();
 

@@ -201,8 +201,11 @@ ModemRadio::Result ModemRadio::Read(bool (ModemRadio::*reader)(T&), HRESULT comm
 }
 
 ModemRadio::Result ModemRadio::Execute(const Pending& pending) {
-    if (connected && channel->TakeRestart() && !SetUp()) {
-        Disconnect();
+    if (connected) {
+        channel->Absorb();
+        if (channel->TakeRestart() && !SetUp()) {
+            Disconnect();
+        }
     }
     switch (pending.query) {
     case RilQuery::Operator:

@@ -3,6 +3,7 @@
 #include "AtChannel.h"
 #include "AtLineReader.h"
 #include "AtParse.h"
+#include "ModemDialect.h"
 
 // Response lines as the makers' manuals and captured logs show them.
 
@@ -152,4 +153,35 @@ TEST(AtLineReader, LinesSplitAcrossReadsNoiseAndOverlongLines) {
     reader.Feed(noisy.data(), noisy.size(), lines);
     EXPECT_EQ((std::vector<std::string>{"OK", "OK"}), lines);
     EXPECT_EQ(1u, reader.DroppedLines());
+}
+
+// Whatever a modem sends, the parsers answer without crashing or reading out of bounds.
+TEST(AtParse, RandomLinesAreReadSafely) {
+    const std::string alphabet = "0123456789ABCDEFabcx,\" :-+^#";
+    const char* const prefixes[] = {"+CREG: ", "+COPS: ", "+CSQ: ",      "+CESQ: ",  "+CFUN: ",
+                                    "+QENG: ", "+CPSI: ", "#SERVINFO: ", "^SMONI: ", ""};
+    unsigned seed = 12345;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    RILOPERATORNAMES names;
+    RILSIGNALQUALITY signal;
+    RILEQUIPMENTSTATE state;
+    AtParse::Registration registration;
+    int format;
+    for (int i = 0; i < 20000; ++i) {
+        std::string line = prefixes[next() % 10];
+        for (unsigned n = next() % 60; n > 0; --n) {
+            line += alphabet[next() % alphabet.size()];
+        }
+        AtParse::ParseRegistration(line, registration);
+        AtParse::ParseOperator(line, names, format);
+        AtParse::ParseCsq(line, signal);
+        AtParse::ParseCesq(line, signal);
+        AtParse::ParseCfun(line, state);
+        AtChannel::Classify(line, "+CREG:");
+        for (const char* dialect : {"quectel", "simcom", "telit", "cinterion"}) {
+            ServingCell cell;
+            ModemDialect::Find(dialect)->parse({line}, cell);
+        }
+    }
+    EXPECT_LT(strnlen(names.szNumName, sizeof(names.szNumName)), sizeof(names.szNumName));
 }

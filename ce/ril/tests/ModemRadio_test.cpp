@@ -184,6 +184,23 @@ TEST_F(ModemRadio, QueriesFailWhileTheModemIsGoneAndResumeWhenItIsBack) {
     EXPECT_EQ(62u, As<RILCELLTOWERINFO>(result).dwNumBCCH);
 }
 
+TEST_F(ModemRadio, AModemThatRestartedIsSetUpAgain) {
+    auto simulator = StartSimulator(DRIVE, "quectel");
+    ASSERT_TRUE(simulator);
+    ASSERT_EQ(S_OK, Open(TcpPort(*simulator)));
+    EXPECT_EQ(2051u, Cell().dwLocationAreaCode);
+    // Echo back on, registration reports without location, long operator names.
+    simulator->Restart();
+    for (int i = 0; i < 1000 && simulator->RestartsAnnounced() == 0; ++i) {
+        Sleep(10);
+    }
+    ASSERT_EQ(1u, simulator->RestartsAnnounced());
+    RILCELLTOWERINFO cell = Cell();
+    EXPECT_EQ(2051u, cell.dwLocationAreaCode);
+    EXPECT_EQ(13962u, cell.dwCellID);
+    EXPECT_STREQ("23001", As<RILOPERATORNAMES>(Ask(Operator)).szNumName);
+}
+
 TEST_F(ModemRadio, ASilentModemTimesOutAndClosesWithoutWaitingForIt) {
     SetEnvironmentVariableW(L"KESTREL_RIL_TIMEOUT_MS", L"600000");
     auto simulator = StartSimulator(DRIVE);
