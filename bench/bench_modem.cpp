@@ -107,10 +107,15 @@ HANDLE StartSimulator(std::wstring& port) {
 
 } // namespace
 
+// bench_modem [CYCLES [PORT]]: with a port (e.g. a COM port bridged to a simulator that runs
+// elsewhere) that port is measured instead of a simulator of its own over TCP.
 int main(int argc, char** argv) {
     int cycles = argc > 1 ? atoi(argv[1]) : 300;
     std::wstring port;
-    HANDLE simulator = StartSimulator(port);
+    if (argc > 2) {
+        port.assign(argv[2], argv[2] + strlen(argv[2]));
+    }
+    HANDLE simulator = port.empty() ? StartSimulator(port) : GetCurrentProcess();
     if (!simulator) {
         fprintf(stderr, "bench_modem: modemsim.exe did not start\n");
         return 1;
@@ -120,11 +125,12 @@ int main(int argc, char** argv) {
     double opening = Now();
     if (FAILED(RIL_Initialize(1, OnResult, OnNotify, 0x80C20007, 0, &handle))) {
         fprintf(stderr, "bench_modem: RIL_Initialize failed on %ls\n", port.c_str());
-        TerminateProcess(simulator, 1);
+        if (argc <= 2) {
+            TerminateProcess(simulator, 1);
+        }
         return 1;
     }
-    printf("ril.dll on the modem simulator (quectel, %ls), %d polling cycles\n", port.c_str(),
-           cycles);
+    printf("ril.dll on the modem on %ls, %d polling cycles\n", port.c_str(), cycles);
     printf("  RIL_Initialize (open, set-up, identification): %.1f ms\n", (Now() - opening) * 1e3);
 
     std::vector<double> operatorMs, signalMs, cellMs, cycleMs;
@@ -161,7 +167,9 @@ int main(int argc, char** argv) {
            cpu * 1e3 / cycles);
     printf("  failed queries: %d\n", failures);
     RIL_Deinitialize(handle);
-    TerminateProcess(simulator, 0);
-    CloseHandle(simulator);
+    if (argc <= 2) {
+        TerminateProcess(simulator, 0);
+        CloseHandle(simulator);
+    }
     return failures == 0 ? 0 : 1;
 }

@@ -45,17 +45,29 @@ bool SerialPort::Write(const std::string& bytes) {
 }
 
 int SerialPort::Read(char* buffer, int size, DWORD timeoutMs) {
-    if (timeoutMs != readTimeout || readTimeout == 0) {
-        // Return as soon as any byte is there, or after timeoutMs with none.
-        COMMTIMEOUTS timeouts = {MAXDWORD, MAXDWORD, timeoutMs ? timeoutMs : 1, 0, 1000};
-        if (!SetCommTimeouts(handle, &timeouts)) {
-            return -1;
-        }
-        readTimeout = timeoutMs;
-    }
+    // Wait for the first byte, then take what else has come without waiting. (Wine's serial
+    // reads with the usual "return at the first byte" timeouts wait out the whole time.)
     DWORD got = 0;
-    if (!ReadFile(handle, buffer, static_cast<DWORD>(size), &got, nullptr)) {
+    if (!SetTimeouts(0, timeoutMs ? timeoutMs : 1) || !ReadFile(handle, buffer, 1, &got, nullptr)) {
         return -1;
     }
-    return static_cast<int>(got);
+    if (got == 0 || size == 1) {
+        return static_cast<int>(got);
+    }
+    DWORD more = 0;
+    if (!SetTimeouts(MAXDWORD, 0) ||
+        !ReadFile(handle, buffer + 1, static_cast<DWORD>(size - 1), &more, nullptr)) {
+        return -1;
+    }
+    return static_cast<int>(1 + more);
+}
+
+bool SerialPort::SetTimeouts(DWORD interval, DWORD total) {
+    if (interval == readInterval && total == readTotal) {
+        return true;
+    }
+    COMMTIMEOUTS timeouts = {interval, 0, total, 0, 1000};
+    readInterval = interval;
+    readTotal = total;
+    return SetCommTimeouts(handle, &timeouts) != 0;
 }

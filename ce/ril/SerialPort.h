@@ -12,6 +12,9 @@ public:
     int Read(char* buffer, int size, DWORD timeoutMs) override;
 
 private:
+    bool SetTimeouts(DWORD interval, DWORD total);
+
     HANDLE handle = INVALID_HANDLE_VALUE;
-    DWORD readTimeout = 0;
+    DWORD readInterval = 1;
+    DWORD readTotal = 0;
 };
