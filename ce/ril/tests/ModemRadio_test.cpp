@@ -98,6 +98,19 @@ TEST_F(ModemRadio, AnswersEveryQueryLaterOnItsOwnThreadInEachDialect) {
     }
 }
 
+TEST_F(ModemRadio, ADialectTheModemDoesNotSpeakLosesOnlyTheChannel) {
+    auto simulator = StartSimulator(DRIVE, "cinterion");
+    ASSERT_TRUE(simulator);
+    SetEnvironmentVariableW(L"KESTREL_RIL_DIALECT", L"quectel");
+    ASSERT_EQ(S_OK, Open(TcpPort(*simulator)));
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        RILCELLTOWERINFO cell = Cell();
+        EXPECT_EQ(13962u, cell.dwCellID);
+        EXPECT_EQ(2051u, cell.dwLocationAreaCode);
+        EXPECT_FALSE(cell.dwParams & RIL_PARAM_CTI_NUMBCCH);
+    }
+}
+
 TEST_F(ModemRadio, NotRegisteredLeavesTheCellFlagsUnsetAndFailuresFail) {
     auto simulator = StartSimulator("operator none\ncell none\nsignal min=-113 max=-51\n"
                                     "equipment 1\nfail operator\nnoanswer equipment\n",
