@@ -1,28 +1,31 @@
 #!/usr/bin/env bash
 # The main job: the Today screen with the Kestrel item on the simulated radio.
 #
-#   tools/demo.sh [--scenario FILE] [--vga] [--headless] [--out DIR]
+#   tools/demo.sh [--scenario FILE] [--modem PORT|sim[:DIALECT]] [--vga] [--headless] [--out DIR]
 #
 # Builds what is missing, installs Kestrel into a Wine prefix of its own for the demo (with
 # installer.exe, as the package goes onto the device), points the radio at the scenario, starts
 # the Today host and switches monitoring and logging on. With a display it opens the device
 # screen in a window; without one (or with --headless) it plays the scenario on its own Xvfb
 # and leaves screenshots, the item's text transcript and the cell log in the output folder.
-# See docs/demo.md.
+# --modem reads the radio from a modem (/dev/ttyUSB2, COM5 or tcp:HOST:PORT) or from the modem
+# simulator walking the scenario (sim, sim:quectel, ...). See docs/demo.md and docs/ril-modem.md.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
 
 scenario="$KESTREL_ROOT/demo/kestrel-demo.txt"
+modem=""
 vga=0
 headless=0
 out=""
 usage() {
-    sed -n '4,12p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '4,14p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 1
 }
 while [ $# -gt 0 ]; do
     case "$1" in
     --scenario) [ $# -ge 2 ] || usage; scenario=$(realpath "$2"); shift 2 ;;
+    --modem) [ $# -ge 2 ] || usage; modem=$2; shift 2 ;;
     --vga) vga=1; shift ;;
     --headless) headless=1; shift ;;
     --out) [ $# -ge 2 ] || usage; out=$2; shift 2 ;;
@@ -57,7 +60,7 @@ bin="$KESTREL_BUILD/bin"
 package="$KESTREL_BUILD/package"
 needed=(package/KestrelToday.dll package/KestrelSetupDll.dll
     package/Kestrel.manifest bin/installer.exe bin/todayhost.exe bin/ril.dll bin/aygshell.dll
-    bin/cellcore.dll bin/shellexec.dll bin/htmlview.dll bin/refservice.exe)
+    bin/cellcore.dll bin/shellexec.dll bin/htmlview.dll bin/refservice.exe bin/modemsim.exe)
 missing=0
 for f in "${needed[@]}"; do [ -f "$KESTREL_BUILD/$f" ] || missing=1; done
 if [ "$missing" = 1 ] || [ "${KESTREL_DEMO_REBUILD:-0}" = 1 ]; then
@@ -68,7 +71,7 @@ if [ "$missing" = 1 ] || [ "${KESTREL_DEMO_REBUILD:-0}" = 1 ]; then
         ${KESTREL_SUBDIRS:+"-DKESTREL_SUBDIRS=$KESTREL_SUBDIRS"} \
         >"$KESTREL_BUILD.configure.log" 2>&1 || { cat "$KESTREL_BUILD.configure.log" >&2; exit 1; }
     cmake --build "$KESTREL_BUILD" --target kestrel_package installer todayhost ril \
-        aygshell cellcore shellexec htmlview refservice
+        aygshell cellcore shellexec htmlview refservice modemsim
 fi
 for f in "${needed[@]}"; do
     [ -f "$KESTREL_BUILD/$f" ] || { kestrel_log "missing $KESTREL_BUILD/$f after the build"; exit 1; }
@@ -111,6 +114,36 @@ done
 [ -n "$service" ] || { kestrel_log "the reference service did not start, see $out/refservice.log"; exit 1; }
 kestrel_log "reference cell-position service at $service"
 
+# The radio from a modem: the simulator walking the scenario on a free port, a Linux serial
+# device mapped into the prefix as a COM port, or a COM port or TCP bridge as given.
+ril_port=""
+case "$modem" in
+"") ;;
+sim | sim:*)
+    dialect=${modem#sim}
+    dialect=${dialect#:}
+    wine "$bin/modemsim.exe" --scenario "$(winpath "$scenario")" --dialect "${dialect:-quectel}" \
+        --port 0 --seconds 3600 >"$out/modemsim.log" 2>&1 </dev/null &
+    kestrel_started_pids+=($!)
+    for _ in $(seq 1 100); do
+        ril_port=$(grep -o '127\.0\.0\.1:[0-9]*' "$out/modemsim.log" 2>/dev/null | head -1 || true)
+        [ -n "$ril_port" ] && break
+        sleep 0.2
+    done
+    [ -n "$ril_port" ] || { kestrel_log "the modem simulator did not start, see $out/modemsim.log"; exit 1; }
+    ril_port="tcp:$ril_port"
+    ;;
+/dev/*)
+    n=10
+    while [ -e "$WINEPREFIX/dosdevices/com$n" ] &&
+        [ "$(readlink "$WINEPREFIX/dosdevices/com$n")" != "$modem" ]; do n=$((n + 1)); done
+    ln -sfn "$modem" "$WINEPREFIX/dosdevices/com$n"
+    ril_port="COM$n"
+    ;;
+*) ril_port=$modem ;;
+esac
+if [ -n "$ril_port" ]; then kestrel_log "radio from the modem on $ril_port"; fi
+
 item_height=$((70 * scale))
 # Kestrel goes in through the installer host, as the package does on the device, before any
 # of its settings below, so that its removal takes them along. A re-run reinstalls over it
@@ -148,6 +181,13 @@ reg="$out/kestrel-demo.reg"
     echo "\"Scenario\"=\"$(regpath "$scenario")\""
     echo "\"Mode\"=\"time\""
     echo "\"Trace\"=\"$(regpath "$out/ril-trace.txt")\""
+    if [ -n "$ril_port" ]; then
+        echo "\"Port\"=\"$ril_port\""
+        echo "\"Record\"=\"$(regpath "$out/modem-recording.txt")\""
+    else
+        echo "\"Port\"=-"
+        echo "\"Record\"=-"
+    fi
     echo
     echo "[HKEY_CURRENT_USER\\Control Panel\\Desktop]"
     printf '"LogPixels"=dword:%08x\n' "$dpi"

@@ -27,6 +27,8 @@ kestrel_install_packages() {
     command -v cmake >/dev/null || missing+=(cmake)
     command -v ninja >/dev/null || missing+=(ninja-build)
     command -v python3 >/dev/null || missing+=(python3)
+    # Bridges a pseudo-terminal (a COM port in the prefix) to the modem simulator.
+    command -v socat >/dev/null || missing+=(socat)
     if [ ${#missing[@]} -gt 0 ]; then
         kestrel_log "installing ${missing[*]}"
         local sudo=""

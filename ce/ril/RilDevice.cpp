@@ -1,18 +1,16 @@
-// The radio layer: a simulated modem that answers each command later, on a thread of its own,
-// with what the configured scenario says.
+// The radio layer: the scenario player, or a real modem spoken to with AT commands. Each
+// command returns an id at once and is answered later, on a thread of the radio instance.
 
 #include <windows.h>
 
-#include <condition_variable>
-#include <deque>
 #include <map>
 #include <mutex>
 #include <set>
 #include <string>
-#include <thread>
-#include <vector>
 
-#include "Scenario.h"
+#include "ModemDialect.h"
+#include "ModemRadio.h"
+#include "ScenarioRadio.h"
 #include "ril.h"
 
 namespace {
@@ -20,122 +18,8 @@ namespace {
 const wchar_t* const SETTINGS_KEY = L"Software\\KestrelDevice\\Ril";
 const wchar_t* const DEFAULT_ERROR_LOG = L"\\ril-errors.txt";
 
-struct PendingResult {
-    DWORD due;
-    DWORD code;
-    HRESULT commandId;
-    std::vector<BYTE> data;
-};
-
-class RadioInstance {
-public:
-    RadioInstance(Scenario scenario, RILRESULTCALLBACK result, DWORD parameter)
-        : scenario(std::move(scenario)), resultCallback(result), parameter(parameter),
-          opened(GetTickCount()), worker(&RadioInstance::Run, this) {}
-
-    ~RadioInstance() {
-        {
-            std::lock_guard<std::mutex> hold(mutex);
-            stopping = true;
-        }
-        wake.notify_all();
-        // A callback that closes the radio layer cannot wait for its own thread.
-        if (worker.get_id() == std::this_thread::get_id()) {
-            worker.detach();
-        } else {
-            worker.join();
-        }
-    }
-
-    HRESULT Query(RilQuery query) {
-        std::lock_guard<std::mutex> hold(mutex);
-        HRESULT commandId = nextCommandId++;
-        if (nextCommandId <= 0) {
-            nextCommandId = 1;
-        }
-        const ScenarioStep& step = scenario.timed ? scenario.StepForTime(GetTickCount() - opened)
-                                                  : scenario.StepForCycle(cycle);
-        int index = static_cast<int>(query);
-        PendingResult result{GetTickCount() + scenario.latencyMs, RIL_RESULT_OK, commandId, {}};
-        if (step.answers[index] == Answer::Failure) {
-            result.code = step.failureCodes[index];
-            HRESULT failure = E_FAIL;
-            Store(result, &failure, sizeof(failure));
-        } else {
-            switch (query) {
-            case RilQuery::Operator:
-                Store(result, &step.operatorNames, sizeof(step.operatorNames));
-                break;
-            case RilQuery::Equipment:
-                Store(result, &step.equipmentState, sizeof(step.equipmentState));
-                break;
-            case RilQuery::Signal:
-                Store(result, &step.signalQuality, sizeof(step.signalQuality));
-                break;
-            case RilQuery::CellTower:
-                Store(result, &step.cellTower, sizeof(step.cellTower));
-                break;
-            default:
-                break;
-            }
-        }
-        // In cycle mode the serving cell query closes a polling cycle.
-        if (query == RilQuery::CellTower) {
-            ++cycle;
-        }
-        if (step.answers[index] != Answer::Never) {
-            queue.push_back(std::move(result));
-            wake.notify_all();
-        }
-        return commandId;
-    }
-
-private:
-    static void Store(PendingResult& result, const void* data, size_t size) {
-        auto bytes = static_cast<const BYTE*>(data);
-        result.data.assign(bytes, bytes + size);
-    }
-
-    void Run() {
-        std::unique_lock<std::mutex> hold(mutex);
-        while (!stopping) {
-            if (queue.empty()) {
-                wake.wait(hold);
-                continue;
-            }
-            DWORD wait = queue.front().due - GetTickCount();
-            if (static_cast<LONG>(wait) > 0) {
-                wake.wait_for(hold, std::chrono::milliseconds(wait));
-                continue;
-            }
-            PendingResult result = std::move(queue.front());
-            queue.pop_front();
-            hold.unlock();
-            resultCallback(result.code, result.commandId,
-                           result.data.empty() ? nullptr : result.data.data(),
-                           static_cast<DWORD>(result.data.size()), parameter);
-            hold.lock();
-        }
-    }
-
-    Scenario scenario;
-    RILRESULTCALLBACK resultCallback;
-    DWORD parameter;
-    DWORD opened;
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::deque<PendingResult> queue;
-    bool stopping = false;
-    DWORD cycle = 0;
-    std::thread worker;
-    // Unique across instances, so an id left pending by a closed instance matches nothing.
-    static HRESULT nextCommandId;
-};
-
-HRESULT RadioInstance::nextCommandId = 1;
-
 std::mutex instancesMutex;
-std::set<RadioInstance*> instances;
+std::set<RadioBackend*> instances;
 // Failed opens per scenario path and contents, for "init fail <count>".
 std::map<std::pair<std::wstring, std::string>, DWORD> failedOpens;
 
@@ -153,7 +37,7 @@ std::wstring Setting(const wchar_t* environment, const wchar_t* value) {
     return std::wstring();
 }
 
-// Scenario errors go to the debugger and to a file, so that a bad line is easy to find.
+// Scenario and modem errors go to the debugger and to a file, so that they are easy to find.
 void ReportError(const std::wstring& error) {
     std::wstring message = L"ril.dll: " + error + L"\n";
     OutputDebugStringW(message.c_str());
@@ -208,16 +92,48 @@ void Trace(const std::wstring& call) {
     CloseHandle(file);
 }
 
-RadioInstance* Find(HRIL handle) {
-    auto found = instances.find(static_cast<RadioInstance*>(handle));
+RadioBackend* Find(HRIL handle) {
+    auto found = instances.find(static_cast<RadioBackend*>(handle));
     return found == instances.end() ? nullptr : *found;
 }
 
 HRESULT Query(HRIL handle, RilQuery query, const std::wstring& call) {
     std::lock_guard<std::mutex> hold(instancesMutex);
     Trace(call);
-    RadioInstance* instance = Find(handle);
+    RadioBackend* instance = Find(handle);
     return instance ? instance->Query(query) : E_INVALIDARG;
+}
+
+DWORD NumberSetting(const wchar_t* environment, const wchar_t* value, DWORD fallback) {
+    DWORD number = wcstoul(Setting(environment, value).c_str(), nullptr, 10);
+    return number > 0 ? number : fallback;
+}
+
+// The modem backend, when a port is set; false with the reason reported.
+HRESULT OpenModem(const std::wstring& port, RILRESULTCALLBACK result, DWORD parameter,
+                  HRIL* handle) {
+    ModemSettings settings;
+    settings.port = port;
+    settings.baud = NumberSetting(L"KESTREL_RIL_BAUD", L"Baud", settings.baud);
+    settings.timeoutMs = NumberSetting(L"KESTREL_RIL_TIMEOUT_MS", L"TimeoutMs", settings.timeoutMs);
+    settings.record = Setting(L"KESTREL_RIL_RECORD", L"Record");
+    std::wstring dialect = Setting(L"KESTREL_RIL_DIALECT", L"Dialect");
+    settings.dialect.assign(dialect.begin(), dialect.end());
+    if (!dialect.empty() && !ModemDialect::Find(settings.dialect)) {
+        ReportError(L"unknown modem dialect '" + dialect + L"'");
+        return E_FAIL;
+    }
+    auto instance = new ModemRadio(settings, result, parameter);
+    std::wstring error;
+    if (!instance->Open(error)) {
+        delete instance;
+        ReportError(error);
+        return E_FAIL;
+    }
+    std::lock_guard<std::mutex> hold(instancesMutex);
+    instances.insert(instance);
+    *handle = instance;
+    return S_OK;
 }
 
 } // namespace
@@ -233,6 +149,10 @@ HRESULT WINAPI RIL_Initialize(DWORD, RILRESULTCALLBACK pfnResult, RILNOTIFYCALLB
         std::lock_guard<std::mutex> hold(instancesMutex);
         tracePath = Setting(L"KESTREL_RIL_TRACE", L"Trace");
         Trace(L"RIL_Initialize");
+    }
+    std::wstring port = Setting(L"KESTREL_RIL_PORT", L"Port");
+    if (!port.empty()) {
+        return OpenModem(port, pfnResult, dwParam, lphRil);
     }
     std::wstring path = Setting(L"KESTREL_RIL_SCENARIO", L"Scenario");
     Scenario scenario = Scenario::Default();
@@ -250,14 +170,14 @@ HRESULT WINAPI RIL_Initialize(DWORD, RILRESULTCALLBACK pfnResult, RILNOTIFYCALLB
             return E_FAIL;
         }
     }
-    auto instance = new RadioInstance(std::move(scenario), pfnResult, dwParam);
+    auto instance = new ScenarioRadio(std::move(scenario), pfnResult, dwParam);
     instances.insert(instance);
     *lphRil = instance;
     return S_OK;
 }
 
 HRESULT WINAPI RIL_Deinitialize(HRIL hRil) {
-    RadioInstance* instance;
+    RadioBackend* instance;
     {
         std::lock_guard<std::mutex> hold(instancesMutex);
         Trace(L"RIL_Deinitialize");
