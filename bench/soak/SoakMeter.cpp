@@ -1,0 +1,177 @@
+#include "SoakMeter.h"
+
+#include <psapi.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+
+#include "ObjectRecorder.h"
+
+namespace {
+
+const DWORD kPingMs = 50;
+// A window thread that has not answered in this long counts as frozen for so long.
+const DWORD kGiveUpMs = 30000;
+// Handle values are multiples of four; a run this long with none valid ends the table.
+const ULONG_PTR kHandleGap = 16384;
+
+double Seconds(const FILETIME& time) {
+    ULARGE_INTEGER value;
+    value.LowPart = time.dwLowDateTime;
+    value.HighPart = time.dwHighDateTime;
+    return value.QuadPart / 1e7;
+}
+
+// Wine does not count a process's handles: every handle value is tried instead.
+long CountHandles() {
+    long count = 0;
+    ULONG_PTR lastValid = 0;
+    for (ULONG_PTR value = 4; value - lastValid < kHandleGap; value += 4) {
+        DWORD flags;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
+            ++count;
+            lastValid = value;
+        }
+    }
+    return count;
+}
+
+long CountThreads() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    long count = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) {
+            ++count;
+        }
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+BOOL CALLBACK CountChild(HWND, LPARAM count) {
+    ++*reinterpret_cast<long*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM count) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) {
+        ++*reinterpret_cast<long*>(count);
+        EnumChildWindows(window, CountChild, count);
+    }
+    return TRUE;
+}
+
+// Wine leaves PrivateUsage at 0; its PagefileUsage is the committed private memory.
+SIZE_T PrivateBytes() {
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof(counters);
+    if (!GetProcessMemoryInfo(GetCurrentProcess(),
+                              reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                              sizeof(counters))) {
+        return 0;
+    }
+    return counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
+}
+
+} // namespace
+
+SoakMeter::SoakMeter(HWND window) : window(window) {
+    stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    watchdog = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
+    ExcludeThread(watchdog);
+}
+
+SoakMeter::~SoakMeter() {
+    SetEvent(stop);
+    WaitForSingleObject(watchdog, INFINITE);
+    CloseHandle(watchdog);
+    CloseHandle(stop);
+}
+
+void SoakMeter::ExcludeThread(HANDLE thread) {
+    if (excludedCount < 8 && thread) {
+        DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &excluded[excludedCount++],
+                        0, FALSE, DUPLICATE_SAME_ACCESS);
+    }
+}
+
+double SoakMeter::ExcludedSeconds() {
+    double seconds = 0;
+    for (int i = 0; i < excludedCount; ++i) {
+        FILETIME created, exited, kernel, user;
+        if (GetThreadTimes(excluded[i], &created, &exited, &kernel, &user)) {
+            seconds += Seconds(kernel) + Seconds(user);
+        }
+    }
+    return seconds;
+}
+
+DWORD WINAPI SoakMeter::Watch(LPVOID parameter) {
+    auto* self = static_cast<SoakMeter*>(parameter);
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    while (WaitForSingleObject(self->stop, kPingMs) == WAIT_TIMEOUT) {
+        LARGE_INTEGER start, end;
+        QueryPerformanceCounter(&start);
+        DWORD_PTR answer = 0;
+        if (!SendMessageTimeoutW(self->window, WM_NULL, 0, 0, SMTO_NORMAL, kGiveUpMs, &answer)) {
+            if (!IsWindow(self->window)) {
+                return 0;
+            }
+            // The shell would be frozen: nothing more is to be learnt from this run.
+            fprintf(stderr, "soak: the window thread did not answer for %lu ms\n", kGiveUpMs);
+            fflush(stderr);
+            TerminateProcess(GetCurrentProcess(), 3);
+        }
+        QueryPerformanceCounter(&end);
+        DWORD ms = static_cast<DWORD>((end.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart);
+        if (ms > self->longestSinceSample) {
+            self->longestSinceSample = ms;
+        }
+        if (ms > self->longestEver) {
+            self->longestEver = ms;
+        }
+        if (ms > self->longestSinceMark) {
+            self->longestSinceMark = ms;
+        }
+    }
+    return 0;
+}
+
+SoakMeter::Sample SoakMeter::Take(unsigned long cycles) {
+    Sample sample;
+    sample.cycles = cycles;
+    sample.handles = CountHandles();
+    ObjectRecorder::Counts objects = ObjectRecorder::Live();
+    sample.gdi = objects.gdi;
+    sample.user = objects.user;
+    EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&sample.windows));
+    sample.threads = CountThreads();
+    sample.privateBytes = PrivateBytes();
+    FILETIME created, exited, kernel, user;
+    if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
+        sample.cpuSeconds = Seconds(kernel) + Seconds(user) - ExcludedSeconds();
+    }
+    sample.longestSilenceMs = longestSinceSample.exchange(0);
+    return sample;
+}
+
+std::wstring SoakMeter::Header() {
+    return L"cycles  handles  gdi  user  windows  threads  private_kb  cpu_s  longest_ms";
+}
+
+std::wstring SoakMeter::Format(const Sample& sample, const wchar_t* label) {
+    wchar_t line[256];
+    swprintf(line, 256, L"%6lu  %7ld  %3ld  %4ld  %7ld  %7ld  %10lu  %5.2f  %10lu  %ls",
+             sample.cycles, sample.handles, sample.gdi, sample.user, sample.windows, sample.threads,
+             static_cast<unsigned long>(sample.privateBytes / 1024), sample.cpuSeconds,
+             static_cast<unsigned long>(sample.longestSilenceMs), label);
+    return line;
+}
