@@ -202,6 +202,13 @@ void GpsPositionTabPage::OnRequestDone() {
     SendRequest();
 }
 
+void GpsPositionTabPage::OnOwnerCreated() {
+    // A request still running tells the new window itself.
+    if (pendingRequest && pendingRequest->IsDone()) {
+        PostMessageW(ItemWindow()->GetWindow(), WM_GPSREQUESTDONE, 0, 0);
+    }
+}
+
 void GpsPositionTabPage::FillMapUrl() {
     // The coordinates go in exactly as the service sent them.
     ReplaceFirst(mapUrl, L"{LAT}", lastRecord.result.latitude);

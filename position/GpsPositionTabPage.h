@@ -57,6 +57,9 @@ public:
     bool AreRequestsEnabled() const { return requestsEnabled; }
     // Handler of WM_GPSREQUESTDONE.
     void OnRequestDone();
+    // The owner has a new window (the Today screen loaded the item again while its library
+    // stayed): a request that ended meanwhile told the window that went, so it is taken now.
+    void OnOwnerCreated();
 
     // The text Paint draws.
     std::wstring ComposeText() const;
