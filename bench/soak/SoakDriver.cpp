@@ -135,8 +135,10 @@ void SoakDriver::FireCycle() {
 }
 
 void SoakDriver::Pump(DWORD waitMs) {
+    // A bounded number: a radio that cannot be opened answers a cycle at once, so the chain
+    // of cycles alone never leaves the queue empty.
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    for (int i = 0; i < 100 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

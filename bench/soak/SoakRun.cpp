@@ -390,8 +390,11 @@ SoakRun::Report Soak::Run() {
     if (ok) {
         report.warm = QuietSample(L"after warm-up (quiet)");
     }
-    while (ok && driver->Cycles() < options.cycles) {
-        ok = options.full ? Round(true) : Round(false);
+    while (ok) {
+        ok = Round(options.full);
+        if (driver->Cycles() >= options.cycles) {
+            break;
+        }
     }
     if (ok) {
         report.end = QuietSample(L"end (quiet)");

@@ -15,7 +15,7 @@
 class SoakRun {
 public:
     struct Options {
-        unsigned long cycles = 20000;  // at least, all rounds together
+        unsigned long cycles = 20000;  // at least, all rounds together; one round at least
         bool full = true;              // full-length stretches; false: a few cycles each
         unsigned long sampleEvery = 1000;
         std::wstring helperProgram;    // bench_soak.exe
