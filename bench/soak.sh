@@ -7,14 +7,14 @@ source "$(dirname "$0")/../tools/env.sh"
 
 kestrel_install_packages
 mkdir -p "$KESTREL_BUILD"
-trap 'bash "$KESTREL_ROOT/bench/soak_folder.sh" umount "$WINEPREFIX/drive_c/soaklog"; kestrel_cleanup' EXIT
+trap 'bash "$KESTREL_ROOT/tools/small_volume.sh" umount "$WINEPREFIX/drive_c/soaklog"; kestrel_cleanup' EXIT
 cmake --build "$KESTREL_BUILD" --target bench_soak >/dev/null
 kestrel_prefix
 kestrel_display 240x320x24
 kestrel_wineserver
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
-bash "$KESTREL_ROOT/bench/soak_folder.sh" mount "$WINEPREFIX/drive_c/soaklog"
+bash "$KESTREL_ROOT/tools/small_volume.sh" mount "$WINEPREFIX/drive_c/soaklog"
 # Device paths such as \soaklog\gsminfo.txt resolve against the current drive: drive_c.
 cd "$WINEPREFIX/drive_c"
 wine "$KESTREL_BUILD/bin/bench_soak.exe" "$@"

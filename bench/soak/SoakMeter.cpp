@@ -2,6 +2,7 @@
 
 #include <psapi.h>
 #include <tlhelp32.h>
+#include <winternl.h>
 
 #include <cstdio>
 
@@ -22,8 +23,26 @@ double Seconds(const FILETIME& time) {
     return value.QuadPart / 1e7;
 }
 
+typedef LONG(NTAPI* QueryObject)(HANDLE, int, void*, ULONG, ULONG*);
+
+// The kind of kernel object behind a handle ("Event", "File", ...).
+std::wstring HandleKind(HANDLE handle) {
+    static const auto query = reinterpret_cast<QueryObject>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    const int objectTypeInformation = 2;
+    union {
+        UNICODE_STRING name;
+        BYTE bytes[1024];
+    } info = {};
+    if (!query || query(handle, objectTypeInformation, &info, sizeof(info), nullptr) < 0 ||
+        !info.name.Buffer) {
+        return L"?";
+    }
+    return std::wstring(info.name.Buffer, info.name.Length / sizeof(wchar_t));
+}
+
 // Wine does not count a process's handles: every handle value is tried instead.
-long CountHandles() {
+long CountHandles(std::map<std::wstring, long>* kinds) {
     long count = 0;
     ULONG_PTR lastValid = 0;
     for (ULONG_PTR value = 4; value - lastValid < kHandleGap; value += 4) {
@@ -31,6 +50,9 @@ long CountHandles() {
         if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
             ++count;
             lastValid = value;
+            if (kinds) {
+                ++(*kinds)[HandleKind(reinterpret_cast<HANDLE>(value))];
+            }
         }
     }
     return count;
@@ -93,6 +115,9 @@ SoakMeter::~SoakMeter() {
     WaitForSingleObject(watchdog, INFINITE);
     CloseHandle(watchdog);
     CloseHandle(stop);
+    for (int i = 0; i < excludedCount; ++i) {
+        CloseHandle(excluded[i]);
+    }
 }
 
 void SoakMeter::ExcludeThread(HANDLE thread) {
@@ -103,12 +128,22 @@ void SoakMeter::ExcludeThread(HANDLE thread) {
 }
 
 double SoakMeter::ExcludedSeconds() {
-    double seconds = 0;
-    for (int i = 0; i < excludedCount; ++i) {
+    double seconds = endedSeconds;
+    for (int i = 0; i < excludedCount;) {
         FILETIME created, exited, kernel, user;
-        if (GetThreadTimes(excluded[i], &created, &exited, &kernel, &user)) {
-            seconds += Seconds(kernel) + Seconds(user);
+        double used = GetThreadTimes(excluded[i], &created, &exited, &kernel, &user)
+                          ? Seconds(kernel) + Seconds(user)
+                          : 0;
+        if (WaitForSingleObject(excluded[i], 0) == WAIT_OBJECT_0) {
+            // An ended thread's time is kept and its handle let go, so that the soak's own
+            // handles do not pile up between samples.
+            endedSeconds += used;
+            CloseHandle(excluded[i]);
+            excluded[i] = excluded[--excludedCount];
+        } else {
+            ++i;
         }
+        seconds += used;
     }
     return seconds;
 }
@@ -148,7 +183,8 @@ DWORD WINAPI SoakMeter::Watch(LPVOID parameter) {
 SoakMeter::Sample SoakMeter::Take(unsigned long cycles) {
     Sample sample;
     sample.cycles = cycles;
-    sample.handles = CountHandles();
+    const double excludedSeconds = ExcludedSeconds();
+    sample.handles = CountHandles(&sample.handleKinds);
     ObjectRecorder::Counts objects = ObjectRecorder::Live();
     sample.gdi = objects.gdi;
     sample.user = objects.user;
@@ -157,10 +193,18 @@ SoakMeter::Sample SoakMeter::Take(unsigned long cycles) {
     sample.privateBytes = PrivateBytes();
     FILETIME created, exited, kernel, user;
     if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
-        sample.cpuSeconds = Seconds(kernel) + Seconds(user) - ExcludedSeconds();
+        sample.cpuSeconds = Seconds(kernel) + Seconds(user) - excludedSeconds;
     }
     sample.longestSilenceMs = longestSinceSample.exchange(0);
     return sample;
+}
+
+std::wstring SoakMeter::FormatKinds(const Sample& sample) {
+    std::wstring text;
+    for (const auto& kind : sample.handleKinds) {
+        text += (text.empty() ? L"" : L", ") + kind.first + L" " + std::to_wstring(kind.second);
+    }
+    return text;
 }
 
 std::wstring SoakMeter::Header() {

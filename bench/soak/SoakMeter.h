@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <map>
 #include <string>
 
 // The figures of a soak: what the host process holds, how long its window thread went without
@@ -13,6 +14,7 @@ public:
     struct Sample {
         unsigned long cycles = 0;
         long handles = 0;     // kernel handles of the process
+        std::map<std::wstring, long> handleKinds;
         long gdi = 0;         // GDI objects the item library holds
         long user = 0;        // USER objects the item library holds
         long windows = 0;     // windows of the process
@@ -35,6 +37,8 @@ public:
     void ExcludeThread(HANDLE thread);
 
     static std::wstring Header();
+    // The handles by kind of object: "Event 12, File 3, ...".
+    static std::wstring FormatKinds(const Sample& sample);
     static std::wstring Format(const Sample& sample, const wchar_t* label);
 
 private:
@@ -49,4 +53,5 @@ private:
     std::atomic<DWORD> longestSinceMark{0};
     HANDLE excluded[8] = {};
     int excludedCount = 0;
+    double endedSeconds = 0;
 };

@@ -187,6 +187,7 @@ SoakMeter::Sample Soak::QuietSample(const wchar_t* label) {
     driver->RunFor(kQuietMs);
     SoakMeter::Sample sample = meter->Take(driver->Cycles());
     Print(Utf8(SoakMeter::Format(sample, label)));
+    Print("        handles: " + Utf8(SoakMeter::FormatKinds(sample)));
     driver->SetMonitoring(true);
     return sample;
 }
