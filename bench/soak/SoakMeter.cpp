@@ -188,6 +188,7 @@ SoakMeter::Sample SoakMeter::Take(unsigned long cycles) {
     ObjectRecorder::Counts objects = ObjectRecorder::Live();
     sample.gdi = objects.gdi;
     sample.user = objects.user;
+    sample.libraryHandles = objects.kernel;
     EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&sample.windows));
     sample.threads = CountThreads();
     sample.privateBytes = PrivateBytes();
@@ -208,13 +209,13 @@ std::wstring SoakMeter::FormatKinds(const Sample& sample) {
 }
 
 std::wstring SoakMeter::Header() {
-    return L"cycles  handles  gdi  user  windows  threads  private_kb  cpu_s  longest_ms";
+    return L"cycles  handles (item)  gdi  user  windows  threads  private_kb  cpu_s  longest_ms";
 }
 
 std::wstring SoakMeter::Format(const Sample& sample, const wchar_t* label) {
     wchar_t line[256];
-    swprintf(line, 256, L"%6lu  %7ld  %3ld  %4ld  %7ld  %7ld  %10lu  %5.2f  %10lu  %ls",
-             sample.cycles, sample.handles, sample.gdi, sample.user, sample.windows, sample.threads,
+    swprintf(line, 256, L"%6lu  %7ld (%4ld)  %3ld  %4ld  %7ld  %7ld  %10lu  %5.2f  %10lu  %ls",
+             sample.cycles, sample.handles, sample.libraryHandles, sample.gdi, sample.user, sample.windows, sample.threads,
              static_cast<unsigned long>(sample.privateBytes / 1024), sample.cpuSeconds,
              static_cast<unsigned long>(sample.longestSilenceMs), label);
     return line;

@@ -14,6 +14,7 @@ public:
     struct Sample {
         unsigned long cycles = 0;
         long handles = 0;     // kernel handles of the process
+        long libraryHandles = 0; // kernel handles the item library holds
         std::map<std::wstring, long> handleKinds;
         long gdi = 0;         // GDI objects the item library holds
         long user = 0;        // USER objects the item library holds

@@ -1,5 +1,7 @@
 #include "ObjectRecorder.h"
 
+#include <process.h>
+
 #include <set>
 
 #include "ImportPatch.h"
@@ -13,6 +15,7 @@ struct LiveObjects {
     std::set<HMENU> menus;
     std::set<HANDLE> icons;
     std::set<HWND> windows;
+    std::set<HANDLE> kernel;
 };
 
 LiveObjects& Objects() {
@@ -132,7 +135,86 @@ BOOL WINAPI RecordDestroyIcon(HICON icon) {
     return DestroyIcon(icon);
 }
 
+template <class H> H AddKernel(H handle) {
+    if (handle != INVALID_HANDLE_VALUE) {
+        Add<HANDLE>(Objects().kernel, handle);
+    }
+    return handle;
+}
+
+HANDLE WINAPI RecordCreateFileW(LPCWSTR name, DWORD access, DWORD share,
+                                LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                HANDLE templateFile) {
+    return AddKernel(
+        CreateFileW(name, access, share, security, disposition, flags, templateFile));
+}
+
+HANDLE WINAPI RecordCreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES security,
+                                       DWORD protection, DWORD sizeHigh, DWORD sizeLow,
+                                       LPCWSTR name) {
+    return AddKernel(CreateFileMappingW(file, security, protection, sizeHigh, sizeLow, name));
+}
+
+HANDLE WINAPI RecordCreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL initial,
+                                 LPCWSTR name) {
+    return AddKernel(CreateEventW(security, manual, initial, name));
+}
+
+HANDLE WINAPI RecordCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
+                                 LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
+                                 LPDWORD id) {
+    return AddKernel(CreateThread(security, stack, start, parameter, flags, id));
+}
+
+HANDLE WINAPI RecordCreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL initial,
+                                 LPCSTR name) {
+    return AddKernel(CreateEventA(security, manual, initial, name));
+}
+
+HANDLE WINAPI RecordCreateSemaphoreA(LPSECURITY_ATTRIBUTES security, LONG initial, LONG maximum,
+                                     LPCSTR name) {
+    return AddKernel(CreateSemaphoreA(security, initial, maximum, name));
+}
+
+BOOL WINAPI RecordDuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess,
+                                  LPHANDLE target, DWORD access, BOOL inherit, DWORD options) {
+    BOOL done =
+        DuplicateHandle(sourceProcess, source, targetProcess, target, access, inherit, options);
+    if (done && target && GetProcessId(targetProcess) == GetCurrentProcessId()) {
+        AddKernel(*target);
+    }
+    if (done && (options & DUPLICATE_CLOSE_SOURCE) &&
+        GetProcessId(sourceProcess) == GetCurrentProcessId()) {
+        Remove(Objects().kernel, source);
+    }
+    return done;
+}
+
+uintptr_t __cdecl RecordBeginThreadEx(void* security, unsigned stack,
+                                      unsigned(__stdcall* start)(void*), void* parameter,
+                                      unsigned flags, unsigned* id) {
+    uintptr_t thread = _beginthreadex(security, stack, start, parameter, flags, id);
+    if (thread) {
+        AddKernel(reinterpret_cast<HANDLE>(thread));
+    }
+    return thread;
+}
+
+BOOL WINAPI RecordCloseHandle(HANDLE handle) {
+    Remove(Objects().kernel, handle);
+    return CloseHandle(handle);
+}
+
 const ImportRedirect redirects[] = {
+    {"CreateFileW", reinterpret_cast<void*>(RecordCreateFileW)},
+    {"CreateFileMappingW", reinterpret_cast<void*>(RecordCreateFileMappingW)},
+    {"CreateEventW", reinterpret_cast<void*>(RecordCreateEventW)},
+    {"CreateThread", reinterpret_cast<void*>(RecordCreateThread)},
+    {"CreateEventA", reinterpret_cast<void*>(RecordCreateEventA)},
+    {"CreateSemaphoreA", reinterpret_cast<void*>(RecordCreateSemaphoreA)},
+    {"DuplicateHandle", reinterpret_cast<void*>(RecordDuplicateHandle)},
+    {"_beginthreadex", reinterpret_cast<void*>(RecordBeginThreadEx)},
+    {"CloseHandle", reinterpret_cast<void*>(RecordCloseHandle)},
     {"CreateSolidBrush", reinterpret_cast<void*>(RecordCreateSolidBrush)},
     {"CreatePen", reinterpret_cast<void*>(RecordCreatePen)},
     {"CreateFontIndirectW", reinterpret_cast<void*>(RecordCreateFontIndirectW)},
@@ -172,6 +254,7 @@ ObjectRecorder::Counts ObjectRecorder::Live() {
         it = IsMenu(*it) ? std::next(it) : objects.menus.erase(it);
     }
     counts.gdi = static_cast<long>(objects.gdi.size());
+    counts.kernel = static_cast<long>(objects.kernel.size());
     counts.user =
         static_cast<long>(objects.windows.size() + objects.menus.size() + objects.icons.size());
     LeaveCriticalSection(&objects.guard);

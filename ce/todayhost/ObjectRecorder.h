@@ -2,15 +2,17 @@
 
 #include <windows.h>
 
-// Counts the GDI and USER objects that Today item libraries hold: the libraries' imports of
-// the functions that make and free such objects are redirected to recorders that keep the
-// live handles, then call the real function. Wine does not answer GetGuiResources; these
-// counts are what a phone's shell would see grow if an item leaked per polling cycle.
+// Counts the GDI, USER and kernel objects that Today item libraries hold: the libraries'
+// imports of the functions that make and free such objects are redirected to recorders that
+// keep the live handles, then call the real function. Wine answers neither GetGuiResources
+// nor GetProcessHandleCount; these counts are what a phone's shell would see grow if an item
+// leaked per polling cycle.
 class ObjectRecorder {
 public:
     struct Counts {
-        long gdi = 0;  // pens, brushes, fonts, bitmaps, regions, memory DCs, window DCs
-        long user = 0; // windows, menus, icons
+        long gdi = 0;    // pens, brushes, fonts, bitmaps, regions, memory DCs, window DCs
+        long user = 0;   // windows, menus, icons
+        long kernel = 0; // files, mappings, events, threads, mutexes, semaphores
     };
 
     // Redirects the module's imports; returns how many were redirected.
