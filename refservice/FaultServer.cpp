@@ -6,7 +6,6 @@ namespace {
 
 const size_t kMaxRequestBytes = 16384;
 const DWORD kRequestReadMs = 5000;
-const DWORD kTrickleMs = 1000;
 
 const char kMalformedXml[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
                              "<GpsPositionResult><ErrorCode>0</ErrorCode><GpsPosition>"
@@ -86,7 +85,7 @@ bool FaultServer::Start(unsigned short wantedPort) {
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
         return false;
     }
-    release = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     mode = Mode::Normal;
     if (!release || !Listen(wantedPort)) {
         if (release) {
@@ -104,7 +103,10 @@ void FaultServer::Stop() {
     if (!started) {
         return;
     }
-    SetEvent(release);
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        SetEvent(release);
+    }
     CloseListener();
     {
         // Wakes connections blocked in a read or a write; each closes its own socket.
@@ -130,21 +132,19 @@ bool FaultServer::SetMode(Mode newMode) {
     if (!started || newMode == old) {
         return started;
     }
-    bool listening = true;
-    if (newMode == Mode::Silent || newMode == Mode::Trickle) {
-        ResetEvent(release);
-    }
     if (newMode == Mode::Absent) {
         CloseListener();
     }
-    mode = newMode;
-    if (old == Mode::Silent || old == Mode::Trickle) {
+    {
+        // The connections of the mode left let go; those of the new one wait on an event of
+        // their own.
+        std::lock_guard<std::mutex> hold(lock);
         SetEvent(release);
+        CloseHandle(release);
+        release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        mode = newMode;
     }
-    if (old == Mode::Absent) {
-        listening = Listen(port);
-    }
-    return listening;
+    return old != Mode::Absent || Listen(port);
 }
 
 bool FaultServer::Listen(unsigned short wantedPort) {
@@ -225,7 +225,16 @@ void FaultServer::Serve(Connection* connection) {
     }
     if (request.find("\r\n\r\n") != std::string::npos) {
         ++requests;
-        Answer(client, mode.load(), Target(request));
+        Mode current;
+        HANDLE letGo = nullptr;
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            current = mode.load();
+            DuplicateHandle(GetCurrentProcess(), release, GetCurrentProcess(), &letGo, 0, FALSE,
+                            DUPLICATE_SAME_ACCESS);
+        }
+        Answer(client, current, Target(request), letGo);
+        CloseHandle(letGo);
     }
     std::lock_guard<std::mutex> hold(lock);
     closesocket(client);
@@ -233,9 +242,10 @@ void FaultServer::Serve(Connection* connection) {
     connection->finished = true;
 }
 
-void FaultServer::Answer(SOCKET client, Mode modeAtRequest, const std::string& target) {
+void FaultServer::Answer(SOCKET client, Mode modeAtRequest, const std::string& target,
+                         HANDLE letGo) {
     if (modeAtRequest == Mode::Silent) {
-        WaitForSingleObject(release, INFINITE);
+        WaitForSingleObject(letGo, INFINITE);
         return;
     }
     HttpReply reply;
@@ -250,7 +260,7 @@ void FaultServer::Answer(SOCKET client, Mode modeAtRequest, const std::string& t
         std::string all = Head(reply.status, reply.contentType, reply.body.size()) + reply.body;
         for (char byte : all) {
             if (send(client, &byte, 1, 0) != 1 ||
-                WaitForSingleObject(release, kTrickleMs) == WAIT_OBJECT_0) {
+                WaitForSingleObject(letGo, trickleMs.load()) == WAIT_OBJECT_0) {
                 return;
             }
         }

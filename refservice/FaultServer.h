@@ -43,6 +43,8 @@ public:
     // be had).
     bool SetMode(Mode mode);
     Mode GetMode() const { return mode.load(); }
+    // Trickle's pace: one byte every so many milliseconds (1000 unless set).
+    void SetTrickleMs(DWORD milliseconds) { trickleMs = milliseconds; }
     // Requests read so far, whatever the mode did with them.
     unsigned long Requests() const { return requests.load(); }
 
@@ -60,7 +62,8 @@ private:
     void CloseListener();
     void AcceptLoop(SOCKET socket);
     void Serve(Connection* connection);
-    void Answer(SOCKET client, Mode modeAtRequest, const std::string& target);
+    // letGo: set when the connection's mode is left or the server stops.
+    void Answer(SOCKET client, Mode modeAtRequest, const std::string& target, HANDLE letGo);
     void JoinFinished();
 
     RefService& service;
@@ -71,8 +74,9 @@ private:
     bool started = false;
     std::atomic<Mode> mode{Mode::Normal};
     std::atomic<unsigned long> requests{0};
-    // Set when held and trickling connections are to let go (their mode left, or the server
-    // stops).
+    std::atomic<DWORD> trickleMs{1000};
+    // Set when the connections of the current mode are to let go (the mode is left, or the
+    // server stops); a new one for every mode.
     HANDLE release = nullptr;
     std::list<Connection> connections;
 };

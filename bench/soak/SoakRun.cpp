@@ -52,7 +52,7 @@ const Phase kPhases[] = {
     {"cell log held open without sharing by another process", Fault::LogHeld, nullptr, 1, 600, 0},
     {"cell log folder full", Fault::FolderFull, nullptr, 1, 600, 0},
     {"web service accepts and never answers", Fault::Web, "silent", 3, 600, 45000},
-    {"web service answers one byte a second", Fault::Web, "trickle", 3, 600, 45000},
+    {"web service answers one byte a second", Fault::Web, "trickle", 3, 600, 120000},
     {"web service answers 10 MB", Fault::Web, "huge", 3, 600, 0},
     {"web service closes in the middle of the answer", Fault::Web, "cutoff", 3, 600, 0},
     {"web service answers HTTP 500", Fault::Web, "error500", 3, 600, 0},
