@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "FileFaults.h"
+#include "ObjectRecorder.h"
 #include "RadioTap.h"
 #include "SoakDriver.h"
 #include "SoakHelper.h"
@@ -188,6 +189,7 @@ SoakMeter::Sample Soak::QuietSample(const wchar_t* label) {
     SoakMeter::Sample sample = meter->Take(driver->Cycles());
     Print(Utf8(SoakMeter::Format(sample, label)));
     Print("        handles: " + Utf8(SoakMeter::FormatKinds(sample)));
+    Print("        the item library's: " + ObjectRecorder::KernelMakers());
     driver->SetMonitoring(true);
     return sample;
 }

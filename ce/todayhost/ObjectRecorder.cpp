@@ -2,6 +2,7 @@
 
 #include <process.h>
 
+#include <map>
 #include <set>
 
 #include "ImportPatch.h"
@@ -15,7 +16,8 @@ struct LiveObjects {
     std::set<HMENU> menus;
     std::set<HANDLE> icons;
     std::set<HWND> windows;
-    std::set<HANDLE> kernel;
+    // The function that made each handle.
+    std::map<HANDLE, const char*> kernel;
 };
 
 LiveObjects& Objects() {
@@ -135,45 +137,54 @@ BOOL WINAPI RecordDestroyIcon(HICON icon) {
     return DestroyIcon(icon);
 }
 
-template <class H> H AddKernel(H handle) {
-    if (handle != INVALID_HANDLE_VALUE) {
-        Add<HANDLE>(Objects().kernel, handle);
+template <class H> H AddKernel(H handle, const char* maker) {
+    if (handle && handle != INVALID_HANDLE_VALUE) {
+        EnterCriticalSection(&Objects().guard);
+        Objects().kernel[handle] = maker;
+        LeaveCriticalSection(&Objects().guard);
     }
     return handle;
+}
+
+void RemoveKernel(HANDLE handle) {
+    EnterCriticalSection(&Objects().guard);
+    Objects().kernel.erase(handle);
+    LeaveCriticalSection(&Objects().guard);
 }
 
 HANDLE WINAPI RecordCreateFileW(LPCWSTR name, DWORD access, DWORD share,
                                 LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
                                 HANDLE templateFile) {
-    return AddKernel(
-        CreateFileW(name, access, share, security, disposition, flags, templateFile));
+    return AddKernel(CreateFileW(name, access, share, security, disposition, flags, templateFile),
+                     "CreateFileW");
 }
 
 HANDLE WINAPI RecordCreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES security,
                                        DWORD protection, DWORD sizeHigh, DWORD sizeLow,
                                        LPCWSTR name) {
-    return AddKernel(CreateFileMappingW(file, security, protection, sizeHigh, sizeLow, name));
+    return AddKernel(CreateFileMappingW(file, security, protection, sizeHigh, sizeLow, name),
+                     "CreateFileMappingW");
 }
 
 HANDLE WINAPI RecordCreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL initial,
                                  LPCWSTR name) {
-    return AddKernel(CreateEventW(security, manual, initial, name));
+    return AddKernel(CreateEventW(security, manual, initial, name), "CreateEventW");
 }
 
 HANDLE WINAPI RecordCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
                                  LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
                                  LPDWORD id) {
-    return AddKernel(CreateThread(security, stack, start, parameter, flags, id));
+    return AddKernel(CreateThread(security, stack, start, parameter, flags, id), "CreateThread");
 }
 
 HANDLE WINAPI RecordCreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL initial,
                                  LPCSTR name) {
-    return AddKernel(CreateEventA(security, manual, initial, name));
+    return AddKernel(CreateEventA(security, manual, initial, name), "CreateEventA");
 }
 
 HANDLE WINAPI RecordCreateSemaphoreA(LPSECURITY_ATTRIBUTES security, LONG initial, LONG maximum,
                                      LPCSTR name) {
-    return AddKernel(CreateSemaphoreA(security, initial, maximum, name));
+    return AddKernel(CreateSemaphoreA(security, initial, maximum, name), "CreateSemaphoreA");
 }
 
 BOOL WINAPI RecordDuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess,
@@ -181,11 +192,11 @@ BOOL WINAPI RecordDuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE ta
     BOOL done =
         DuplicateHandle(sourceProcess, source, targetProcess, target, access, inherit, options);
     if (done && target && GetProcessId(targetProcess) == GetCurrentProcessId()) {
-        AddKernel(*target);
+        AddKernel(*target, "DuplicateHandle");
     }
     if (done && (options & DUPLICATE_CLOSE_SOURCE) &&
         GetProcessId(sourceProcess) == GetCurrentProcessId()) {
-        Remove(Objects().kernel, source);
+        RemoveKernel(source);
     }
     return done;
 }
@@ -195,13 +206,13 @@ uintptr_t __cdecl RecordBeginThreadEx(void* security, unsigned stack,
                                       unsigned flags, unsigned* id) {
     uintptr_t thread = _beginthreadex(security, stack, start, parameter, flags, id);
     if (thread) {
-        AddKernel(reinterpret_cast<HANDLE>(thread));
+        AddKernel(reinterpret_cast<HANDLE>(thread), "_beginthreadex");
     }
     return thread;
 }
 
 BOOL WINAPI RecordCloseHandle(HANDLE handle) {
-    Remove(Objects().kernel, handle);
+    RemoveKernel(handle);
     return CloseHandle(handle);
 }
 
@@ -240,6 +251,20 @@ const ImportRedirect redirects[] = {
 
 int ObjectRecorder::Patch(HMODULE module) {
     return RedirectImports(module, redirects, sizeof(redirects) / sizeof(redirects[0]));
+}
+
+std::string ObjectRecorder::KernelMakers() {
+    std::map<std::string, int> makers;
+    EnterCriticalSection(&Objects().guard);
+    for (const auto& each : Objects().kernel) {
+        ++makers[each.second];
+    }
+    LeaveCriticalSection(&Objects().guard);
+    std::string text;
+    for (const auto& maker : makers) {
+        text += (text.empty() ? "" : ", ") + maker.first + " " + std::to_string(maker.second);
+    }
+    return text;
 }
 
 ObjectRecorder::Counts ObjectRecorder::Live() {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Counts the GDI, USER and kernel objects that Today item libraries hold: the libraries'
 // imports of the functions that make and free such objects are redirected to recorders that
 // keep the live handles, then call the real function. Wine answers neither GetGuiResources
@@ -20,4 +22,6 @@ public:
     // Objects made by the patched libraries and not yet freed. Windows destroyed along with
     // their parent and menus destroyed with the menu they hang in count as freed.
     static Counts Live();
+    // The live kernel handles by the function that made them: "CreateEventW 2, ...".
+    static std::string KernelMakers();
 };
