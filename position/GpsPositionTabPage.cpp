@@ -45,9 +45,10 @@ std::wstring FailureText(const std::wstring& errorCode) {
 
 } // namespace
 
+GpsPositionTabPage::NotifyAsyncRequestDone GpsPositionTabPage::NotifyAsyncRequestDone::instance;
+
 GpsPositionTabPage::NotifyAsyncRequestDone& GpsPositionTabPage::NotifyAsyncRequestDone::Instance() {
-    static NotifyAsyncRequestDone target;
-    return target;
+    return instance;
 }
 
 void GpsPositionTabPage::NotifyAsyncRequestDone::SetWindow(CTodayWindow* itemWindow) {

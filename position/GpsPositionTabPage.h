@@ -35,6 +35,9 @@ public:
 
     private:
         NotifyAsyncRequestDone() = default;
+        // Made when the library is loaded, gone when it is unloaded: a static inside a
+        // function would be guarded by a lock of the C++ runtime that no unload frees.
+        static NotifyAsyncRequestDone instance;
 
         CTodayWindow* window = nullptr;
         ReadWriteLock lock;

@@ -63,9 +63,18 @@ SoakDriver::~SoakDriver() {
     }
     RadioTap::SetListener(RadioTap::Listener());
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, itemsKey.c_str());
+    if (dialogs) {
+        FreeLibrary(dialogs);
+    }
 }
 
 bool SoakDriver::Start() {
+    // The item's save-file dialog brings comdlg32 and with it Wine's winspool.drv, which leaves
+    // a named mutex behind whenever it is unloaded; the device's shell keeps the common
+    // dialogs loaded anyway.
+    if (!dialogs) {
+        dialogs = LoadLibraryW(L"comdlg32.dll");
+    }
     const std::wstring itemKey = itemsKey + L"\\Kestrel";
     const std::wstring dll = BinFolder() + L"KestrelToday.dll";
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, itemKey.c_str(), L"DLL", REG_SZ, dll.c_str(),

@@ -68,6 +68,7 @@ private:
     std::wstring itemsKey;
     CellLogCheck& log;
     std::unique_ptr<TodayHost> host;
+    HMODULE dialogs = nullptr;
     unsigned long cycles = 0;
     unsigned long freshLoads = 0;
     unsigned long reloads = 0;
