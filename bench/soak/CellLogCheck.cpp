@@ -50,56 +50,72 @@ std::wstring Describe(const CellInfo& cell, const std::wstring& networkId) {
     return cell.lac + L";" + cell.cellId + L";" + cell.bcch + L";" + networkId;
 }
 
+// Room for several rounds' reports, taken at once: a vector growing during the soak would
+// show as the process's memory growing.
+const size_t kEventsReserved = 400000;
+
+int Number(const std::wstring& text) {
+    return static_cast<int>(wcstol(text.c_str(), nullptr, 10));
+}
+
 } // namespace
 
-void CellLogCheck::Add(Event event) {
+CellLogCheck::CellLogCheck() {
+    events.reserve(kEventsReserved);
+}
+
+void CellLogCheck::Add(const Event& event) {
     std::lock_guard<std::mutex> hold(lock);
-    events.push_back(std::move(event));
+    events.push_back(event);
 }
 
 void CellLogCheck::WriterCreated() {
-    Add({Kind::Created, CellInfo(), std::wstring()});
+    Add({Kind::Created, {}, 0, 0, 0});
 }
 
 void CellLogCheck::LoggingSwitched(bool on) {
-    Add({on ? Kind::LoggingOn : Kind::LoggingOff, CellInfo(), std::wstring()});
+    Add({on ? Kind::LoggingOn : Kind::LoggingOff, {}, 0, 0, 0});
 }
 
-void CellLogCheck::LogBlocked(bool blocked) {
-    Add({blocked ? Kind::BlockedOn : Kind::BlockedOff, CellInfo(), std::wstring()});
+void CellLogCheck::LogBlocked(bool isBlocked) {
+    Add({isBlocked ? Kind::BlockedOn : Kind::BlockedOff, {}, 0, 0, 0});
 }
 
 void CellLogCheck::NetworkReported(const std::wstring& id) {
-    Add({Kind::Network, CellInfo(), id});
+    Event event = {Kind::Network, {}, 0, 0, 0};
+    lstrcpynW(event.networkId, id.c_str(), 6);
+    Add(event);
 }
 
 void CellLogCheck::CellReported(const CellInfo& cell) {
-    Add({Kind::Cell, cell, std::wstring()});
+    Add({Kind::Cell, {}, Number(cell.lac), Number(cell.cellId), Number(cell.bcch)});
 }
 
-CellLogCheck::Result CellLogCheck::Check(const std::string& logBytes) const {
+CellLogCheck::Result CellLogCheck::Check(const std::string& logBytes) {
+    std::lock_guard<std::mutex> hold(lock);
     Result result;
-    result.byteOrderMark = logBytes.size() >= 2 && static_cast<unsigned char>(logBytes[0]) == 0xFF &&
+    auto Problem = [&](const std::wstring& what) {
+        if (result.problems.size() < kProblemsKept) {
+            result.problems.push_back(what);
+        }
+    };
+    result.byteOrderMark = logBytes.size() >= 2 &&
+                           static_cast<unsigned char>(logBytes[0]) == 0xFF &&
                            static_cast<unsigned char>(logBytes[1]) == 0xFE;
     std::wstring text;
     if (result.byteOrderMark) {
         text.assign((logBytes.size() - 2) / 2, L'\0');
         memcpy(&text[0], logBytes.data() + 2, text.size() * 2);
     }
-    auto problem = [&](const std::wstring& what) {
-        if (result.problems.size() < kProblemsKept) {
-            result.problems.push_back(what);
-        }
-    };
     if (!result.byteOrderMark) {
-        problem(L"the log does not begin with FF FE");
+        Problem(L"the log does not begin with FF FE");
     }
 
     std::vector<LogLine> lines;
     std::vector<std::wstring> rawLines = Split(text, L'\n');
-    // The text after the last line feed is empty unless the file ends in the middle of a line.
     for (size_t i = 0; i < rawLines.size(); ++i) {
         const std::wstring& raw = rawLines[i];
+        // The text after the last line feed is empty unless the file ends inside a line.
         if (i + 1 == rawLines.size() && raw.empty()) {
             break;
         }
@@ -110,23 +126,22 @@ CellLogCheck::Result CellLogCheck::Check(const std::string& logBytes) const {
             lines.push_back(line);
         } else {
             ++result.corrupt;
-            problem(L"corrupt line " + std::to_wstring(i + 1) + L": \"" + raw.substr(0, 60) + L"\"");
+            Problem(L"corrupt line " + std::to_wstring(i + 1) + L": \"" + raw.substr(0, 60) + L"\"");
         }
     }
 
-    std::lock_guard<std::mutex> hold(lock);
-    size_t next = 0;
+    // The writer as the reports leave it, and the next line of the file to be met.
     bool enabled = false;
     bool blocked = false;
-    CellInfo lastCell;
-    std::wstring lastNetworkId;
+    bool anyLineWritten = false;
+    Event lastWritten = {};
     std::wstring networkId = L"-----";
+    size_t nextLine = 0;
     for (const Event& event : events) {
         switch (event.kind) {
         case Kind::Created:
             enabled = false;
-            lastCell = CellInfo();
-            lastNetworkId.clear();
+            anyLineWritten = false;
             networkId = L"-----";
             break;
         case Kind::LoggingOn:
@@ -138,40 +153,49 @@ CellLogCheck::Result CellLogCheck::Check(const std::string& logBytes) const {
             blocked = event.kind == Kind::BlockedOn;
             break;
         case Kind::Network:
-            networkId = event.text;
+            networkId = event.networkId;
             break;
         case Kind::Cell: {
             if (!enabled) {
                 break;
             }
             ++result.cellResults;
-            if (event.cell == lastCell && networkId == lastNetworkId) {
+            const CellInfo cell(std::to_wstring(event.lac), std::to_wstring(event.cellId),
+                                std::to_wstring(event.bcch));
+            if (anyLineWritten && event.lac == lastWritten.lac &&
+                event.cellId == lastWritten.cellId && event.bcch == lastWritten.bcch &&
+                networkId == lastWritten.networkId) {
                 break;
             }
             ++result.attempts;
-            bool found = next < lines.size() && lines[next].cell == event.cell &&
-                         lines[next].networkId == networkId;
+            bool found = nextLine < lines.size() && lines[nextLine].cell == cell &&
+                         lines[nextLine].networkId == networkId;
             if (found) {
-                ++next;
+                ++nextLine;
                 ++result.written;
             } else if (blocked) {
                 ++result.failedBlocked;
                 break;
             } else {
                 ++result.missing;
-                problem(L"missing line " + Describe(event.cell, networkId) + L" (after " +
-                        std::to_wstring(result.written) + L" lines)");
+                Problem(L"missing line " + Describe(cell, networkId) + L" (after " +
+                        std::to_wstring(result.written) + L" lines; the next reads " +
+                        (nextLine < lines.size()
+                             ? Describe(lines[nextLine].cell, lines[nextLine].networkId)
+                             : std::wstring(L"nothing")) +
+                        L")");
             }
             // Counted as written, so one missing line does not make every later one differ.
-            lastCell = event.cell;
-            lastNetworkId = networkId;
+            anyLineWritten = true;
+            lastWritten = event;
+            lstrcpynW(lastWritten.networkId, networkId.c_str(), 6);
             break;
         }
         }
     }
-    result.unexpected = static_cast<unsigned long>(lines.size() - next);
-    if (result.unexpected) {
-        problem(L"unexpected line " + Describe(lines[next].cell, lines[next].networkId) +
+    if (nextLine < lines.size()) {
+        result.unexpected = static_cast<unsigned long>(lines.size() - nextLine);
+        Problem(L"unexpected line " + Describe(lines[nextLine].cell, lines[nextLine].networkId) +
                 L" and " + std::to_wstring(result.unexpected - 1) + L" more");
     }
     return result;

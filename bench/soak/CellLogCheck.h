@@ -30,6 +30,8 @@ public:
         bool Ok() const { return byteOrderMark && !missing && !unexpected && !corrupt; }
     };
 
+    CellLogCheck();
+
     // The library was loaded afresh: a new writer, logging off, nothing written yet.
     void WriterCreated();
     void LoggingSwitched(bool on);
@@ -38,18 +40,21 @@ public:
     void NetworkReported(const std::wstring& id);
     void CellReported(const CellInfo& cell);
 
-    // The log file's bytes (UTF-16LE with byte-order mark).
-    Result Check(const std::string& logBytes) const;
+    // Compares what was reported with the log file's bytes (UTF-16LE with byte-order mark),
+    // once nothing is being written any more.
+    Result Check(const std::string& logBytes);
 
 private:
-    enum class Kind { Created, LoggingOn, LoggingOff, BlockedOn, BlockedOff, Network, Cell };
+    enum class Kind : unsigned char { Created, LoggingOn, LoggingOff, BlockedOn, BlockedOff, Network, Cell };
+    // Compact: a soak reports some ten thousand values a round. A cell's texts are the
+    // decimal texts of signed numbers ("-1" when not reported), so numbers keep them whole.
     struct Event {
         Kind kind;
-        CellInfo cell;
-        std::wstring text;
+        wchar_t networkId[6];
+        int lac, cellId, bcch;
     };
-    void Add(Event event);
+    void Add(const Event& event);
 
-    mutable std::mutex lock;
+    std::mutex lock;
     std::vector<Event> events;
 };

@@ -1,7 +1,5 @@
 #include "RadioTap.h"
 
-#include <atomic>
-
 #include "ImportPatch.h"
 #include "ril.h"
 
@@ -12,21 +10,16 @@ const WPARAM CellUpdate = 2;
 const WPARAM NetworkUpdate = 5;
 
 RadioTap::Listener listener;
-// The value of the result the radio layer's thread is handing to the library right now. The
-// library passes it on to its subscribers only if it takes the result as the answer to its
-// latest query; its mailbox then posts the update, and that post is what reports it here.
-thread_local const CellInfo* resultCell = nullptr;
-thread_local const std::wstring* resultNetworkId = nullptr;
 RILRESULTCALLBACK libraryCallback = nullptr;
-std::atomic<HRESULT> cellQuery{0};
-std::atomic<HRESULT> operatorQuery{0};
-std::atomic<unsigned long> openFailures{0};
-std::atomic<unsigned long> failedResults{0};
 
-bool Claim(std::atomic<HRESULT>& query, HRESULT commandId) {
-    HRESULT expected = commandId;
-    return commandId != 0 && query.compare_exchange_strong(expected, 0);
-}
+// The result the radio layer's thread is handing to the library right now. The library passes
+// it on to its subscribers only if it takes it as the answer to its latest query of that kind;
+// its mailbox then posts the update, and that post tells which kind of result it was.
+struct Result {
+    const void* data;
+    DWORD size;
+};
+thread_local const Result* current = nullptr;
 
 std::wstring Decimal(DWORD flags, DWORD flag, DWORD value) {
     if (!(flags & flag)) {
@@ -60,39 +53,21 @@ std::wstring DecodeNetworkId(const RILOPERATORNAMES& names) {
 
 void CALLBACK TapResult(DWORD code, HRESULT commandId, const void* data, DWORD size,
                         DWORD parameter) {
-    // Only a result the tap has seen asked for can be the library's: the tap learns a query's
-    // id before the library does.
-    bool cell = Claim(cellQuery, commandId);
-    bool network = !cell && Claim(operatorQuery, commandId);
-    bool ok = code == RIL_RESULT_OK && data;
-    if ((cell || network) && !ok) {
-        ++failedResults;
-    }
-    CellInfo decodedCell;
-    std::wstring decodedId;
-    if (ok && cell && size >= sizeof(RILCELLTOWERINFO)) {
-        decodedCell = DecodeCell(*static_cast<const RILCELLTOWERINFO*>(data));
-        resultCell = &decodedCell;
-    } else if (ok && network && size >= sizeof(RILOPERATORNAMES)) {
-        decodedId = DecodeNetworkId(*static_cast<const RILOPERATORNAMES*>(data));
-        resultNetworkId = &decodedId;
-    }
+    const Result result = {data, size};
+    current = &result;
     libraryCallback(code, commandId, data, size, parameter);
-    resultCell = nullptr;
-    resultNetworkId = nullptr;
+    current = nullptr;
 }
 
 BOOL WINAPI TapPostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_RILUPDATE && wParam == CellUpdate && resultCell) {
-        if (listener.cell) {
-            listener.cell(*resultCell);
+    if (message == WM_RILUPDATE && current && current->data) {
+        if (wParam == CellUpdate && current->size >= sizeof(RILCELLTOWERINFO) && listener.cell) {
+            listener.cell(DecodeCell(*static_cast<const RILCELLTOWERINFO*>(current->data)));
+        } else if (wParam == NetworkUpdate && current->size >= sizeof(RILOPERATORNAMES) &&
+                   listener.networkId) {
+            listener.networkId(
+                DecodeNetworkId(*static_cast<const RILOPERATORNAMES*>(current->data)));
         }
-        resultCell = nullptr;
-    } else if (message == WM_RILUPDATE && wParam == NetworkUpdate && resultNetworkId) {
-        if (listener.networkId) {
-            listener.networkId(*resultNetworkId);
-        }
-        resultNetworkId = nullptr;
     }
     return PostMessageW(window, message, wParam, lParam);
 }
@@ -100,29 +75,11 @@ BOOL WINAPI TapPostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 HRESULT WINAPI TapInitialize(DWORD index, RILRESULTCALLBACK result, RILNOTIFYCALLBACK notify,
                              DWORD classes, DWORD parameter, HRIL* handle) {
     libraryCallback = result;
-    HRESULT hr = RIL_Initialize(index, TapResult, notify, classes, parameter, handle);
-    if (FAILED(hr)) {
-        ++openFailures;
-    }
-    return hr;
-}
-
-HRESULT WINAPI TapGetCellTowerInfo(HRIL handle) {
-    HRESULT id = RIL_GetCellTowerInfo(handle);
-    cellQuery = id;
-    return id;
-}
-
-HRESULT WINAPI TapGetCurrentOperator(HRIL handle, DWORD format) {
-    HRESULT id = RIL_GetCurrentOperator(handle, format);
-    operatorQuery = id;
-    return id;
+    return RIL_Initialize(index, TapResult, notify, classes, parameter, handle);
 }
 
 const ImportRedirect redirects[] = {
     {"RIL_Initialize", reinterpret_cast<void*>(TapInitialize)},
-    {"RIL_GetCellTowerInfo", reinterpret_cast<void*>(TapGetCellTowerInfo)},
-    {"RIL_GetCurrentOperator", reinterpret_cast<void*>(TapGetCurrentOperator)},
     {"PostMessageW", reinterpret_cast<void*>(TapPostMessageW)},
 };
 
@@ -138,12 +95,4 @@ bool RadioTap::Patch(HMODULE library) {
 
 void RadioTap::SetListener(Listener newListener) {
     listener = std::move(newListener);
-}
-
-unsigned long RadioTap::OpenFailures() {
-    return openFailures;
-}
-
-unsigned long RadioTap::FailedResults() {
-    return failedResults;
 }

@@ -8,10 +8,11 @@
 #include "CellInfo.h"
 
 // What the radio layer told a Today item library, seen from outside it: the library's imports
-// of ril.dll (and PostMessageW) are redirected to wrappers that pass every call on and watch.
-// A cell or operator result is reported, decoded as the library decodes it, when the library
-// has handed it to its subscribers: its mailbox posts the update while the radio layer's
-// thread is still in the result callback. Reported on that thread, before the library's log
+// of RIL_Initialize and PostMessageW are redirected to wrappers that pass every call on and
+// watch. A cell or operator result is reported, decoded as the library decodes it, when the
+// library has handed it to its subscribers: its mailbox posts the update while the radio
+// layer's thread is still in the result callback. So a result the library drops (an answer to
+// an older query) is not reported either. Reported on that thread, before the library's log
 // writer sees the value. One radio instance at a time, as the library opens it.
 class RadioTap {
 public:
@@ -24,8 +25,4 @@ public:
     // when the library stayed loaded since the last call.
     static bool Patch(HMODULE library);
     static void SetListener(Listener listener);
-
-    // Counts since the process started.
-    static unsigned long OpenFailures();
-    static unsigned long FailedResults();
 };

@@ -46,10 +46,12 @@ struct Phase {
     int page;              // the tab shown during the stretch
     unsigned long cycles;  // in a full round
     DWORD minimumMs;       // in a full round: long enough for the item to give up on its own
+    bool user = true;      // the user's actions (keys, tabs, settings, Today reloads) go on
 };
 
 const Phase kPhases[] = {
     {"walk", Fault::None, nullptr, 3, 1000, 0},
+    {"steady polling, nobody at the phone", Fault::None, nullptr, 2, 3000, 0, false},
     {"cell log held open without sharing by another process", Fault::LogHeld, nullptr, 1, 600, 0},
     {"cell log folder full", Fault::FolderFull, nullptr, 1, 600, 0},
     {"web service accepts and never answers", Fault::Web, "silent", 3, 600, 45000},
@@ -153,7 +155,17 @@ private:
     bool Stretch(const Phase& phase, bool full);
     bool StartFault(const Phase& phase);
     void EndFault(const Phase& phase);
-    bool Cycles(unsigned long count, int page, bool full);
+    bool Cycles(unsigned long count, const Phase& phase, bool full);
+    // Runs a user's action on the window thread and keeps its longest duration.
+    template <class Action> bool Timed(DWORD& longest, Action action) {
+        const DWORD start = GetTickCount();
+        bool ok = action();
+        const DWORD took = GetTickCount() - start;
+        if (took > longest) {
+            longest = took;
+        }
+        return ok;
+    }
     bool Fail(const std::string& why) {
         if (report.failure.empty()) {
             report.failure = why;
@@ -194,7 +206,8 @@ SoakMeter::Sample Soak::QuietSample(const wchar_t* label) {
     return sample;
 }
 
-bool Soak::Cycles(unsigned long count, int page, bool full) {
+bool Soak::Cycles(unsigned long count, const Phase& phase, bool full) {
+    SoakRun::ActionTimes& longest = report.longestActions;
     for (unsigned long done = 0; done < count;) {
         unsigned long chunk = count - done < kChunk ? count - done : kChunk;
         if (!driver->RunCycles(chunk)) {
@@ -203,13 +216,23 @@ bool Soak::Cycles(unsigned long count, int page, bool full) {
         }
         done += chunk;
         const unsigned long cycles = driver->Cycles();
+        if (cycles >= nextSample) {
+            Sample(L"");
+            nextSample = cycles + options.sampleEvery;
+        }
+        if (!phase.user) {
+            continue;
+        }
         if (cycles >= nextKeys) {
-            driver->WalkKeys();
+            Timed(longest.keysMs, [&] {
+                driver->WalkKeys();
+                return true;
+            });
             nextKeys = cycles + (full ? 150 : 40);
         }
         if (full ? cycles >= nextSettings : settingsThisRound) {
             settingsThisRound = false;
-            if (!driver->ReloadSettings()) {
+            if (!Timed(longest.settingsMs, [&] { return driver->ReloadSettings(); })) {
                 return Fail("the options dialog did not open");
             }
             ++report.settingsReloads;
@@ -217,15 +240,14 @@ bool Soak::Cycles(unsigned long count, int page, bool full) {
         }
         if (full ? cycles >= nextReload : reloadThisRound) {
             reloadThisRound = false;
-            if (!driver->ReloadToday()) {
+            if (!Timed(longest.todayReloadMs, [&] { return driver->ReloadToday(); })) {
                 return Fail("the item did not come back after a Today reload");
             }
             nextReload = cycles + 300;
-            driver->ShowPage(page);
-        }
-        if (cycles >= nextSample) {
-            Sample(L"");
-            nextSample = cycles + options.sampleEvery;
+            Timed(longest.tabMs, [&] {
+                driver->ShowPage(phase.page);
+                return true;
+            });
         }
     }
     return true;
@@ -306,7 +328,10 @@ void Soak::EndFault(const Phase& phase) {
 }
 
 bool Soak::Stretch(const Phase& phase, bool full) {
-    driver->ShowPage(phase.page);
+    Timed(report.longestActions.tabMs, [&] {
+        driver->ShowPage(phase.page);
+        return true;
+    });
     const unsigned long cyclesBefore = driver->Cycles();
     const double cpuBefore = meter->Take(cyclesBefore).cpuSeconds;
     meter->TakeLongestSilenceMark();
@@ -329,9 +354,9 @@ bool Soak::Stretch(const Phase& phase, bool full) {
         }
         return full && elapsed < phase.minimumMs;
     };
-    bool ok = Cycles(full ? phase.cycles : kShortCycles, phase.page, full);
+    bool ok = Cycles(full ? phase.cycles : kShortCycles, phase, full);
     while (ok && webWantsMore()) {
-        ok = Cycles(kChunk, phase.page, full);
+        ok = Cycles(kChunk, phase, full);
     }
     if (ok) {
         // Texts as the user saw them at the end of the stretch.
@@ -340,6 +365,10 @@ bool Soak::Stretch(const Phase& phase, bool full) {
     EndFault(phase);
     const unsigned long cycles = driver->Cycles() - cyclesBefore;
     const double cpu = meter->Take(driver->Cycles()).cpuSeconds - cpuBefore;
+    if (!phase.user && full && cycles) {
+        report.steadyCpuMsPerCycle = cpu * 1000 / cycles;
+        report.steadyCycles = cycles;
+    }
     char line[256];
     snprintf(line, sizeof(line), "  stretch: %-55s %6lu cycles %6.1f s  cpu %.3f ms/cycle  longest %lu ms",
              phase.name, cycles, (GetTickCount() - start) / 1000.0,

@@ -25,6 +25,10 @@ public:
         std::string fault;
         std::wstring texts; // what the item showed at the end of the stretch
     };
+    // The longest each of the user's actions kept the window thread busy.
+    struct ActionTimes {
+        DWORD todayReloadMs = 0, settingsMs = 0, tabMs = 0, keysMs = 0;
+    };
     struct Report {
         bool completed = false;
         std::string failure;
@@ -35,6 +39,10 @@ public:
         unsigned long freshLoads = 0, todayReloads = 0, settingsReloads = 0, replacements = 0;
         unsigned long webRequests = 0;
         double cpuMsPerCycle = 0;
+        // In a stretch without the user's actions, on the detail page.
+        double steadyCpuMsPerCycle = 0;
+        unsigned long steadyCycles = 0;
+        ActionTimes longestActions;
         std::vector<Screen> screens;
     };
 
