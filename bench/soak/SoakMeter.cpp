@@ -189,6 +189,7 @@ SoakMeter::Sample SoakMeter::Take(unsigned long cycles) {
     sample.gdi = objects.gdi;
     sample.user = objects.user;
     sample.libraryHandles = objects.kernel;
+    sample.runtimeLocks = objects.runtimeLocks;
     EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&sample.windows));
     sample.threads = CountThreads();
     sample.privateBytes = PrivateBytes();

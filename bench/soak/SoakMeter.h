@@ -15,6 +15,7 @@ public:
         unsigned long cycles = 0;
         long handles = 0;     // kernel handles of the process
         long libraryHandles = 0; // kernel handles the item library holds
+        long runtimeLocks = 0;   // of those, the locks of the C++ runtime linked into it
         std::map<std::wstring, long> handleKinds;
         long gdi = 0;         // GDI objects the item library holds
         long user = 0;        // USER objects the item library holds
