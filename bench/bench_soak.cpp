@@ -18,18 +18,10 @@
 #include <string>
 
 #include "SoakHelper.h"
+#include "SoakText.h"
 #include "SoakRun.h"
 
 namespace {
-
-std::string Utf8(const std::wstring& text) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) {
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &narrow[0], n, nullptr, nullptr);
-    }
-    return narrow;
-}
 
 std::wstring ProcessorName() {
     wchar_t name[128] = L"?";
@@ -134,8 +126,8 @@ int wmain(int argc, wchar_t** argv) {
     printf("longest user actions on the window thread: Today reload %lu ms, options dialog %lu "
            "ms, tab switch %lu ms, key walk %lu ms\n",
            static_cast<unsigned long>(actions.todayReloadMs),
-           static_cast<unsigned long>(actions.settingsMs), static_cast<unsigned long>(actions.tabMs),
-           static_cast<unsigned long>(actions.keysMs));
+           static_cast<unsigned long>(actions.settingsMs),
+           static_cast<unsigned long>(actions.tabMs), static_cast<unsigned long>(actions.keysMs));
     printf("cell log complete: %s\n", Verdict(log.Ok()));
     return 0;
 }

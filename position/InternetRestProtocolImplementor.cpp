@@ -62,8 +62,8 @@ HINTERNET SendGet(Handles& handles, const std::wstring& url, DWORD timeout) {
         flags |= INTERNET_FLAG_SECURE;
     }
     const std::wstring object = std::wstring(path.c_str()) + extra.c_str();
-    handles.request = HttpOpenRequestW(handles.connection, L"GET", object.c_str(), nullptr,
-                                       nullptr, nullptr, flags, 0);
+    handles.request = HttpOpenRequestW(handles.connection, L"GET", object.c_str(), nullptr, nullptr,
+                                       nullptr, flags, 0);
     if (!handles.request) {
         return nullptr;
     }

@@ -1,11 +1,8 @@
 #include "FaultServer.h"
 
-#include <ws2tcpip.h>
+#include "HttpWire.h"
 
 namespace {
-
-const size_t kMaxRequestBytes = 16384;
-const DWORD kRequestReadMs = 5000;
 
 const char kMalformedXml[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
                              "<GpsPositionResult><ErrorCode>0</ErrorCode><GpsPosition>"
@@ -15,42 +12,11 @@ const struct {
     FaultServer::Mode mode;
     const char* name;
 } kModeNames[] = {
-    {FaultServer::Mode::Normal, "normal"},     {FaultServer::Mode::Silent, "silent"},
-    {FaultServer::Mode::Trickle, "trickle"},   {FaultServer::Mode::Huge, "huge"},
-    {FaultServer::Mode::CutOff, "cutoff"},     {FaultServer::Mode::ServerError, "error500"},
+    {FaultServer::Mode::Normal, "normal"},       {FaultServer::Mode::Silent, "silent"},
+    {FaultServer::Mode::Trickle, "trickle"},     {FaultServer::Mode::Huge, "huge"},
+    {FaultServer::Mode::CutOff, "cutoff"},       {FaultServer::Mode::ServerError, "error500"},
     {FaultServer::Mode::Malformed, "malformed"}, {FaultServer::Mode::Absent, "absent"},
 };
-
-bool SendAll(SOCKET client, const char* data, size_t size) {
-    while (size > 0) {
-        int chunk = size > 65536 ? 65536 : static_cast<int>(size);
-        int n = send(client, data, chunk, 0);
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
-std::string Head(int status, const std::string& contentType, size_t length) {
-    const char* reason = status == 200 ? " OK" : status == 500 ? " Internal Server Error" : " Error";
-    return "HTTP/1.1 " + std::to_string(status) + reason +
-           "\r\nContent-Type: " + contentType + "\r\nContent-Length: " + std::to_string(length) +
-           "\r\nConnection: close\r\n\r\n";
-}
-
-// The request target of a GET request, or empty when the request is not one.
-std::string Target(const std::string& request) {
-    std::string line = request.substr(0, request.find("\r\n"));
-    size_t first = line.find(' ');
-    size_t second = first == std::string::npos ? first : line.find(' ', first + 1);
-    if (second == std::string::npos || line.compare(0, first, "GET") != 0) {
-        return std::string();
-    }
-    return line.substr(first + 1, second - first - 1);
-}
 
 } // namespace
 
@@ -148,26 +114,11 @@ bool FaultServer::SetMode(Mode newMode) {
 }
 
 bool FaultServer::Listen(unsigned short wantedPort) {
-    SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    // The port comes back after Absent while connections to it may still linger.
+    SOCKET socket = http_wire::ListenOnLoopback(wantedPort, true, port);
     if (socket == INVALID_SOCKET) {
         return false;
     }
-    // The port comes back after Absent while connections to it may still linger.
-    BOOL reuse = TRUE;
-    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
-               sizeof(reuse));
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(wantedPort);
-    int length = sizeof(address);
-    if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(socket, SOMAXCONN) != 0 ||
-        getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        closesocket(socket);
-        return false;
-    }
-    port = ntohs(address.sin_port);
     listener = socket;
     acceptor = std::thread(&FaultServer::AcceptLoop, this, socket);
     return true;
@@ -211,19 +162,8 @@ void FaultServer::AcceptLoop(SOCKET socket) {
 
 void FaultServer::Serve(Connection* connection) {
     SOCKET client = connection->socket;
-    DWORD timeout = kRequestReadMs;
-    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
-               sizeof(timeout));
     std::string request;
-    char buffer[2048];
-    while (request.find("\r\n\r\n") == std::string::npos && request.size() < kMaxRequestBytes) {
-        int n = recv(client, buffer, sizeof(buffer), 0);
-        if (n <= 0) {
-            break;
-        }
-        request.append(buffer, n);
-    }
-    if (request.find("\r\n\r\n") != std::string::npos) {
+    if (http_wire::ReadRequestHead(client, request)) {
         ++requests;
         Mode current;
         HANDLE letGo = nullptr;
@@ -233,7 +173,7 @@ void FaultServer::Serve(Connection* connection) {
             DuplicateHandle(GetCurrentProcess(), release, GetCurrentProcess(), &letGo, 0, FALSE,
                             DUPLICATE_SAME_ACCESS);
         }
-        Answer(client, current, Target(request), letGo);
+        Answer(client, current, http_wire::GetTarget(request), letGo);
         CloseHandle(letGo);
     }
     std::lock_guard<std::mutex> hold(lock);
@@ -257,7 +197,8 @@ void FaultServer::Answer(SOCKET client, Mode modeAtRequest, const std::string& t
     }
     switch (modeAtRequest) {
     case Mode::Trickle: {
-        std::string all = Head(reply.status, reply.contentType, reply.body.size()) + reply.body;
+        std::string all =
+            http_wire::AnswerHead(reply.status, reply.contentType, reply.body.size()) + reply.body;
         for (char byte : all) {
             if (send(client, &byte, 1, 0) != 1 ||
                 WaitForSingleObject(letGo, trickleMs.load()) == WAIT_OBJECT_0) {
@@ -271,34 +212,37 @@ void FaultServer::Answer(SOCKET client, Mode modeAtRequest, const std::string& t
         if (body.size() < HugeBytes) {
             body.append(HugeBytes - body.size(), ' ');
         }
-        std::string head = Head(reply.status, reply.contentType, body.size());
-        if (SendAll(client, head.data(), head.size())) {
-            SendAll(client, body.data(), body.size());
+        std::string head = http_wire::AnswerHead(reply.status, reply.contentType, body.size());
+        if (http_wire::SendAll(client, head.data(), head.size())) {
+            http_wire::SendAll(client, body.data(), body.size());
         }
         break;
     }
     case Mode::CutOff: {
-        std::string head = Head(reply.status, reply.contentType, reply.body.size());
-        if (SendAll(client, head.data(), head.size())) {
-            SendAll(client, reply.body.data(), reply.body.size() / 2);
+        std::string head =
+            http_wire::AnswerHead(reply.status, reply.contentType, reply.body.size());
+        if (http_wire::SendAll(client, head.data(), head.size())) {
+            http_wire::SendAll(client, reply.body.data(), reply.body.size() / 2);
         }
         return;
     }
     case Mode::ServerError: {
         const std::string body = "Internal Server Error\n";
-        std::string all = Head(500, "text/plain", body.size()) + body;
-        SendAll(client, all.data(), all.size());
+        std::string all = http_wire::AnswerHead(500, "text/plain", body.size()) + body;
+        http_wire::SendAll(client, all.data(), all.size());
         break;
     }
     case Mode::Malformed: {
-        std::string all = Head(200, "text/xml; charset=utf-8", sizeof(kMalformedXml) - 1) +
-                          kMalformedXml;
-        SendAll(client, all.data(), all.size());
+        std::string all =
+            http_wire::AnswerHead(200, "text/xml; charset=utf-8", sizeof(kMalformedXml) - 1) +
+            kMalformedXml;
+        http_wire::SendAll(client, all.data(), all.size());
         break;
     }
     default: {
-        std::string all = Head(reply.status, reply.contentType, reply.body.size()) + reply.body;
-        SendAll(client, all.data(), all.size());
+        std::string all =
+            http_wire::AnswerHead(reply.status, reply.contentType, reply.body.size()) + reply.body;
+        http_wire::SendAll(client, all.data(), all.size());
         break;
     }
     }

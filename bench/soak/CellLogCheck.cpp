@@ -126,7 +126,8 @@ CellLogCheck::Result CellLogCheck::Check(const std::string& logBytes) {
             lines.push_back(line);
         } else {
             ++result.corrupt;
-            Problem(L"corrupt line " + std::to_wstring(i + 1) + L": \"" + raw.substr(0, 60) + L"\"");
+            Problem(L"corrupt line " + std::to_wstring(i + 1) + L": \"" + raw.substr(0, 60) +
+                    L"\"");
         }
     }
 

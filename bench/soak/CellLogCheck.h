@@ -45,7 +45,15 @@ public:
     Result Check(const std::string& logBytes);
 
 private:
-    enum class Kind : unsigned char { Created, LoggingOn, LoggingOff, BlockedOn, BlockedOff, Network, Cell };
+    enum class Kind : unsigned char {
+        Created,
+        LoggingOn,
+        LoggingOff,
+        BlockedOn,
+        BlockedOff,
+        Network,
+        Cell
+    };
     // Compact: a soak reports some ten thousand values a round. A cell's texts are the
     // decimal texts of signed numbers ("-1" when not reported), so numbers keep them whole.
     struct Event {

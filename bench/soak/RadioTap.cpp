@@ -31,10 +31,9 @@ std::wstring Decimal(DWORD flags, DWORD flag, DWORD value) {
 }
 
 CellInfo DecodeCell(const RILCELLTOWERINFO& info) {
-    return CellInfo(
-        Decimal(info.dwParams, RIL_PARAM_CTI_LOCATIONAREACODE, info.dwLocationAreaCode),
-        Decimal(info.dwParams, RIL_PARAM_CTI_CELLID, info.dwCellID),
-        Decimal(info.dwParams, RIL_PARAM_CTI_NUMBCCH, info.dwNumBCCH));
+    return CellInfo(Decimal(info.dwParams, RIL_PARAM_CTI_LOCATIONAREACODE, info.dwLocationAreaCode),
+                    Decimal(info.dwParams, RIL_PARAM_CTI_CELLID, info.dwCellID),
+                    Decimal(info.dwParams, RIL_PARAM_CTI_NUMBCCH, info.dwNumBCCH));
 }
 
 std::wstring DecodeNetworkId(const RILOPERATORNAMES& names) {

@@ -1,6 +1,7 @@
 #include "SoakDriver.h"
 
 #include <atomic>
+#include <cwchar>
 #include <thread>
 
 #include "ObjectRecorder.h"
@@ -258,15 +259,27 @@ void SoakDriver::Key(UINT key) {
 }
 
 void SoakDriver::ShowPage(int order) {
-    for (int i = 0; i < 4 && host->GetSelection() >= 0; ++i) {
-        Key(VK_UP);
+    // A tap on the tab's title, where the item's latest paint drew it. (With the keys, Enter on
+    // a focused button would switch monitoring or logging instead.)
+    static const wchar_t* const titles[] = {L"Základní údaje", L"Podrobnosti", L"GPS data"};
+    TodayItem* item = host->FindItem(L"Kestrel");
+    if (!item || order < 1 || order > 3) {
+        return;
     }
-    Key(VK_DOWN);
-    for (int i = 1; i < order; ++i) {
-        Key(VK_RIGHT);
+    host->UpdateAll();
+    for (const auto& line : item->texts) {
+        RECT box;
+        if (line.compare(line.find(L'\t') + 1, std::wstring::npos, titles[order - 1]) != 0 ||
+            swscanf(line.c_str(), L"%ld,%ld,%ld,%ld", &box.left, &box.top, &box.right,
+                    &box.bottom) != 4) {
+            continue;
+        }
+        LPARAM point = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
+        PostMessageW(item->window, WM_LBUTTONDOWN, MK_LBUTTON, point);
+        PostMessageW(item->window, WM_LBUTTONUP, 0, point);
+        Pump(0);
+        return;
     }
-    Key(VK_RETURN);
-    Key(VK_UP);
 }
 
 void SoakDriver::WalkKeys() {

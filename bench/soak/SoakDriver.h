@@ -44,7 +44,7 @@ public:
     // Monitoring off and on: the radio layer is opened again and reads its scenario anew.
     void ReopenRadio();
     void SetMonitoring(bool on);
-    // One of the item's tabs (1 basic, 2 detail, 3 GPS), chosen with the navigation pad.
+    // One of the item's tabs (1 basic, 2 detail, 3 GPS), chosen with a tap on its title.
     void ShowPage(int order);
     // Down through the tab strip and the two buttons and back up, as a user looking around.
     void WalkKeys();

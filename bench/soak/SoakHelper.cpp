@@ -2,6 +2,7 @@
 #include "FaultServer.h"
 
 #include "SoakHelper.h"
+#include "SoakText.h"
 
 #include "SoakWorld.h"
 
@@ -27,24 +28,6 @@ bool WriteLine(HANDLE to, const std::string& line) {
            done == text.size();
 }
 
-std::wstring Widen(const std::string& text) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(n > 0 ? n - 1 : 0, L'\0');
-    if (n > 1) {
-        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], n);
-    }
-    return wide;
-}
-
-std::string Narrow(const std::wstring& text) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) {
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &narrow[0], n, nullptr, nullptr);
-    }
-    return narrow;
-}
-
 } // namespace
 
 SoakHelper::~SoakHelper() {
@@ -68,8 +51,8 @@ bool SoakHelper::Start(const std::wstring& program) {
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     std::wstring command = L"\"" + program + L"\" --helper";
     PROCESS_INFORMATION info = {};
-    BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                  nullptr, &startup, &info);
+    BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                  &startup, &info);
     CloseHandle(childIn);
     CloseHandle(childOut);
     if (!started) {
@@ -119,7 +102,7 @@ unsigned long SoakHelper::Requests() {
 
 bool SoakHelper::HoldFile(const std::wstring& path) {
     std::string answer;
-    return Ask("hold " + Narrow(path), answer) && answer == "ok";
+    return Ask("hold " + Utf8(path), answer) && answer == "ok";
 }
 
 bool SoakHelper::ReleaseFile() {
@@ -149,7 +132,7 @@ int SoakHelper::Serve() {
         } else if (line == "requests") {
             answer = std::to_string(server.Requests());
         } else if (line.compare(0, 5, "hold ") == 0 && held == INVALID_HANDLE_VALUE) {
-            held = CreateFileW(Widen(line.substr(5)).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+            held = CreateFileW(FromUtf8(line.substr(5)).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
             answer = held != INVALID_HANDLE_VALUE ? "ok" : "fail";
         } else if (line == "release" && held != INVALID_HANDLE_VALUE) {

@@ -122,8 +122,8 @@ SoakMeter::~SoakMeter() {
 
 void SoakMeter::ExcludeThread(HANDLE thread) {
     if (excludedCount < 8 && thread) {
-        DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &excluded[excludedCount++],
-                        0, FALSE, DUPLICATE_SAME_ACCESS);
+        DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(),
+                        &excluded[excludedCount++], 0, FALSE, DUPLICATE_SAME_ACCESS);
     }
 }
 
@@ -216,8 +216,8 @@ std::wstring SoakMeter::Header() {
 std::wstring SoakMeter::Format(const Sample& sample, const wchar_t* label) {
     wchar_t line[256];
     swprintf(line, 256, L"%6lu  %7ld (%4ld)  %3ld  %4ld  %7ld  %7ld  %10lu  %5.2f  %10lu  %ls",
-             sample.cycles, sample.handles, sample.libraryHandles, sample.gdi, sample.user, sample.windows, sample.threads,
-             static_cast<unsigned long>(sample.privateBytes / 1024), sample.cpuSeconds,
-             static_cast<unsigned long>(sample.longestSilenceMs), label);
+             sample.cycles, sample.handles, sample.libraryHandles, sample.gdi, sample.user,
+             sample.windows, sample.threads, static_cast<unsigned long>(sample.privateBytes / 1024),
+             sample.cpuSeconds, static_cast<unsigned long>(sample.longestSilenceMs), label);
     return line;
 }

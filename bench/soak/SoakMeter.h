@@ -13,16 +13,16 @@ class SoakMeter {
 public:
     struct Sample {
         unsigned long cycles = 0;
-        long handles = 0;     // kernel handles of the process
+        long handles = 0;        // kernel handles of the process
         long libraryHandles = 0; // kernel handles the item library holds
         long runtimeLocks = 0;   // of those, the locks of the C++ runtime linked into it
         std::map<std::wstring, long> handleKinds;
-        long gdi = 0;         // GDI objects the item library holds
-        long user = 0;        // USER objects the item library holds
-        long windows = 0;     // windows of the process
+        long gdi = 0;     // GDI objects the item library holds
+        long user = 0;    // USER objects the item library holds
+        long windows = 0; // windows of the process
         long threads = 0;
         SIZE_T privateBytes = 0;
-        double cpuSeconds = 0; // the process less the soak's own helper threads
+        double cpuSeconds = 0;      // the process less the soak's own helper threads
         DWORD longestSilenceMs = 0; // of the window thread, since the previous sample
     };
 

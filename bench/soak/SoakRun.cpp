@@ -7,6 +7,7 @@
 #include "RadioTap.h"
 #include "SoakDriver.h"
 #include "SoakHelper.h"
+#include "SoakText.h"
 #include "SoakWorld.h"
 
 namespace {
@@ -42,11 +43,11 @@ enum class Fault {
 struct Phase {
     const char* name;
     Fault fault;
-    const char* webMode;   // Web only
-    int page;              // the tab shown during the stretch
-    unsigned long cycles;  // in a full round
-    DWORD minimumMs;       // in a full round: long enough for the item to give up on its own
-    bool user = true;      // the user's actions (keys, tabs, settings, Today reloads) go on
+    const char* webMode;  // Web only
+    int page;             // the tab shown during the stretch
+    unsigned long cycles; // in a full round
+    DWORD minimumMs;      // in a full round: long enough for the item to give up on its own
+    bool user = true;     // the user's actions (keys, tabs, settings, Today reloads) go on
 };
 
 const Phase kPhases[] = {
@@ -62,23 +63,14 @@ const Phase kPhases[] = {
     {"web service answers malformed XML", Fault::Web, "malformed", 3, 600, 0},
     {"web service is not there", Fault::Web, "absent", 3, 600, 0},
     {"walk", Fault::None, nullptr, 3, 600, 0},
-    {"BTS database replaced while the item looks it up", Fault::DatabaseReplaced, nullptr, 2,
-     1000, 0},
+    {"BTS database replaced while the item looks it up", Fault::DatabaseReplaced, nullptr, 2, 1000,
+     0},
     {"BTS database truncated", Fault::DatabaseTruncated, nullptr, 2, 600, 0},
     {"BTS database garbage", Fault::DatabaseGarbage, nullptr, 2, 600, 0},
     {"radio: RIL_Initialize fails", Fault::RadioOpenFails, nullptr, 1, 600, 0},
     {"radio: queries never answer", Fault::RadioSilent, nullptr, 1, 600, 0},
     {"radio: results are not a success", Fault::RadioFailing, nullptr, 1, 600, 0},
 };
-
-std::string Utf8(const std::wstring& text) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) {
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &narrow[0], n, nullptr, nullptr);
-    }
-    return narrow;
-}
 
 void SetString(const wchar_t* key, const wchar_t* name, const std::wstring& value) {
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, name, REG_SZ, value.c_str(),
@@ -94,8 +86,7 @@ void WriteSettings(unsigned short port) {
     wchar_t service[64];
     wsprintfW(service, L"http://127.0.0.1:%u", port);
     SetString(kSettingsKey, L"LogFilePath", kLogPath);
-    SetString((std::wstring(kSettingsKey) + L"\\GSMDB").c_str(), L"GSMDirectory",
-              kDatabaseFolder);
+    SetString((std::wstring(kSettingsKey) + L"\\GSMDB").c_str(), L"GSMDirectory", kDatabaseFolder);
     SetString(kSettingsKey, L"AppEmail", L"soak@kestrel.example");
     SetString(kSettingsKey, L"AppKey", L"KESTREL-SOAK-2026");
     SetString(kSettingsKey, L"WSUrl",
@@ -370,9 +361,9 @@ bool Soak::Stretch(const Phase& phase, bool full) {
         report.steadyCycles = cycles;
     }
     char line[256];
-    snprintf(line, sizeof(line), "  stretch: %-55s %6lu cycles %6.1f s  cpu %.3f ms/cycle  longest %lu ms",
-             phase.name, cycles, (GetTickCount() - start) / 1000.0,
-             cycles ? cpu * 1000 / cycles : 0.0,
+    snprintf(line, sizeof(line),
+             "  stretch: %-55s %6lu cycles %6.1f s  cpu %.3f ms/cycle  longest %lu ms", phase.name,
+             cycles, (GetTickCount() - start) / 1000.0, cycles ? cpu * 1000 / cycles : 0.0,
              static_cast<unsigned long>(meter->TakeLongestSilenceMark()));
     Print(line);
     return ok;

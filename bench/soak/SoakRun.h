@@ -15,10 +15,10 @@
 class SoakRun {
 public:
     struct Options {
-        unsigned long cycles = 20000;  // at least, all rounds together; one round at least
-        bool full = true;              // full-length stretches; false: a few cycles each
+        unsigned long cycles = 20000; // at least, all rounds together; one round at least
+        bool full = true;             // full-length stretches; false: a few cycles each
         unsigned long sampleEvery = 1000;
-        std::wstring helperProgram;    // bench_soak.exe
+        std::wstring helperProgram; // bench_soak.exe
         FILE* out = stdout;
     };
     struct Screen {

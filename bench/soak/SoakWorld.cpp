@@ -76,9 +76,10 @@ std::string SoakWorld::BtsDatabase(const std::string& network, Database kind) {
     std::string text;
     for (int i = 0; i < kFillerLines; ++i) {
         // Other towers of the network: cell ids the drive never meets.
-        text += Format("%d;BTS-%d;%d;%d;", 50000 + i, i, 300 + i % 7, 1 + i % 120) +
-                Format("stozar %d;Okres %d;Ulice %d;", i, i % 30, i) +
-                Format("49.%04d;16.%04d;2026-11-30\r\n", 1000 + i * 37 % 9000, 2000 + i * 53 % 7000);
+        text +=
+            Format("%d;BTS-%d;%d;%d;", 50000 + i, i, 300 + i % 7, 1 + i % 120) +
+            Format("stozar %d;Okres %d;Ulice %d;", i, i % 30, i) +
+            Format("49.%04d;16.%04d;2026-11-30\r\n", 1000 + i * 37 % 9000, 2000 + i * 53 % 7000);
     }
     for (const Cell& cell : kCells) {
         if (network != cell.network) {

@@ -7,10 +7,10 @@
 class SoakWorld {
 public:
     enum class Radio {
-        Walk,       // cells and networks changing, lost network, radio errors and silence
-        OpenFails,  // RIL_Initialize fails
-        Silent,     // no query is ever answered
-        Failing     // every query is answered with an error
+        Walk,      // cells and networks changing, lost network, radio errors and silence
+        OpenFails, // RIL_Initialize fails
+        Silent,    // no query is ever answered
+        Failing    // every query is answered with an error
     };
     enum class Database {
         Good,

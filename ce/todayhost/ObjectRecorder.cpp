@@ -45,7 +45,6 @@ template <class H> H AddGdi(H handle) {
     return handle;
 }
 
-
 HBRUSH WINAPI RecordCreateSolidBrush(COLORREF color) {
     return AddGdi(CreateSolidBrush(color));
 }

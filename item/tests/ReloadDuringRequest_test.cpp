@@ -120,9 +120,8 @@ TEST(ReloadDuringRequest, AnswerToTheWindowThatWentIsTakenByTheNewOne) {
            GetTickCount() - start < 10000) {
         Sleep(5);
     }
-    ASSERT_TRUE(harness::PumpUntil([&] {
-        return host.ItemWindow() && host.ItemWindow() != before;
-    }));
+    ASSERT_TRUE(
+        harness::PumpUntil([&] { return host.ItemWindow() && host.ItemWindow() != before; }));
     EXPECT_TRUE(harness::PumpUntil([&] { return web.Requests() == 2; }));
     SetEvent(web.release);
     host.host.reset();
