@@ -17,4 +17,8 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 bash "$KESTREL_ROOT/tools/small_volume.sh" mount "$WINEPREFIX/drive_c/soaklog"
 # Device paths such as \soaklog\gsminfo.txt resolve against the current drive: drive_c.
 cd "$WINEPREFIX/drive_c"
-wine "$KESTREL_BUILD/bin/bench_soak.exe" "$@"
+status=0
+wine "$KESTREL_BUILD/bin/bench_soak.exe" "$@" || status=$?
+# The cell log goes with the tmpfs: a copy stays in the build tree.
+cp soaklog/gsminfo.txt "$KESTREL_BUILD/soak-gsminfo.txt" 2>/dev/null || true
+exit $status
