@@ -138,6 +138,9 @@ void SoakDriver::OnItemMessage(TodayItem&, UINT message, WPARAM wParam, LPARAM) 
 }
 
 void SoakDriver::FireCycle() {
+    if (cyclesHeld) {
+        return;
+    }
     if (HWND window = ItemWindow()) {
         PostMessageW(window, WM_TIMER, PollTimer, 0);
         cyclePosted = true;
@@ -187,6 +190,11 @@ void SoakDriver::RunFor(DWORD ms) {
 
 void SoakDriver::Command(UINT id) {
     bool before = id == MonitoringCommand ? monitoring : logging;
+    // No cycle may be fired behind the command that switches monitoring off: the item's
+    // WM_TIMER handler polls whatever its switch says, and would open the radio again.
+    if (id == MonitoringCommand) {
+        cyclesHeld = monitoring;
+    }
     PostMessageW(ItemWindow(), WM_COMMAND, id, 0);
     DWORD start = GetTickCount();
     while ((id == MonitoringCommand ? monitoring : logging) == before &&

@@ -75,5 +75,6 @@ private:
     bool monitoring = false;
     bool logging = false;
     bool cyclePosted = false;
+    bool cyclesHeld = false;
     DWORD lastProgress = 0;
 };
