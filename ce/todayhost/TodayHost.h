@@ -84,4 +84,7 @@ private:
     HBITMAP backgroundBitmap = nullptr;
     HGDIOBJ savedBackgroundBitmap = nullptr;
     HFONT barFont = nullptr;
+    // The work area before the host reserved its navigation bar, given back at the end.
+    RECT savedWorkArea = {};
+    bool workAreaReserved = false;
 };
