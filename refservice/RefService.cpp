@@ -56,16 +56,17 @@ std::map<std::string, std::string> ParseQuery(const std::string& query) {
     return values;
 }
 
-bool ParseDecimal(const std::string& text, long& value) {
-    if (text.empty() || text.size() > 10) {
+bool ParseDecimal(const std::string& text, uint64_t& value) {
+    if (text.empty() || text.size() > 12) {
         return false;
     }
+    value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') {
             return false;
         }
+        value = value * 10 + (c - '0');
     }
-    value = std::strtol(text.c_str(), nullptr, 10);
     return true;
 }
 
@@ -176,7 +177,7 @@ HttpReply RefService::Query(const std::map<std::string, std::string>& query) {
         auto it = query.find(name);
         return it == query.end() ? std::string() : it->second;
     };
-    long lac = 0, cellId = 0, network = 0;
+    uint64_t lac = 0, cellId = 0, network = 0;
     const std::string networkCode = value("networkCode");
     if (value("keyName").empty() || value("hash").empty() || !ParseDecimal(value("lac"), lac) ||
         !ParseDecimal(value("cellId"), cellId) || networkCode.size() < 5 ||
@@ -263,6 +264,14 @@ HttpReply RefService::Handle(const std::string& target) {
     }
     if (path.compare(0, 7, "/files/") == 0) {
         return File(UrlDecode(path.substr(7)));
+    }
+    if (path.compare(0, 7, "/gsmdb/") == 0 && EndsWith(path, ".csv")) {
+        HttpReply reply;
+        reply.contentType = "text/csv";
+        if (!cells.BtsDatabase(path.substr(7, path.size() - 11), reply.body)) {
+            return NotFound();
+        }
+        return reply;
     }
     return NotFound();
 }
