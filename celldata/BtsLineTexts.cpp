@@ -5,9 +5,11 @@
 
 namespace {
 
-// Windows-1250 bytes of the texts the lines carry.
+// Windows-1250 bytes of the texts the lines carry. A no-break space keeps each number with
+// its unit when the detail page wraps the text.
 const char kPlusMinus[] = "\xB1"; // ±
-const char kMeasurements[] = " m\xEC\xF8"
+const char kMetres[] = "\xA0m";   // " m"
+const char kMeasurements[] = "\xA0m\xEC\xF8"
                              "en\xED"; // " měření"
 
 char* PutDecimal(char* to, uint64_t value) {
@@ -48,9 +50,10 @@ void BtsLineTexts::Add(Pieces& pieces, Piece piece, const char* text, size_t len
 }
 
 void BtsLineTexts::AddCoordinate(Pieces& pieces, Piece piece, int32_t value, uint8_t decimals) {
-    const std::string text = CoordinateText(value, decimals, kCoordinateDecimals);
+    char text[16];
+    const size_t length = PutCoordinate(text, value, decimals, kCoordinateDecimals);
     const size_t cut = std::min(decimals, kCoordinateDecimals) - std::min(decimals, kKeptDecimals);
-    Add(pieces, piece, text.data(), text.size(), text.size() - cut);
+    Add(pieces, piece, text, length, length - cut);
 }
 
 void BtsLineTexts::Build(const CellRecord* areaCells, size_t count,
@@ -96,8 +99,8 @@ void BtsLineTexts::Build(const CellRecord* areaCells, size_t count,
         if (cell.range != kNoValue) {
             std::memcpy(buffer, kPlusMinus, 1);
             end = PutDecimal(buffer + 1, cell.range);
-            std::memcpy(end, " m", 2);
-            end += 2;
+            std::memcpy(end, kMetres, sizeof kMetres - 1);
+            end += sizeof kMetres - 1;
         }
         Add(pieces, Range, buffer, end - buffer, 0);
 

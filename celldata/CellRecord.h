@@ -46,6 +46,8 @@ inline uint32_t NetworkKey(const CellRecord& cell) {
 // A coordinate in degrees as decimal text with at most maxDecimals of the decimals the export
 // gave, cut (not rounded): a shorter text is always a prefix of a longer one.
 std::string CoordinateText(int32_t value, uint8_t decimals, uint8_t maxDecimals = kMaxDecimals);
+// The same text written to `to` (room for 16 characters); returns its length.
+size_t PutCoordinate(char* to, int32_t value, uint8_t decimals, uint8_t maxDecimals);
 
 // Sorts by network, area and cell id; among cells with the same key the one to keep comes
 // first: the latest update, then the most samples.

@@ -5,57 +5,60 @@
 
 namespace {
 
-const uint64_t kNoId = ~uint64_t(0);
-const uint32_t kNoLine = ~uint32_t(0);
-
-int DigitCount(uint64_t value) {
-    int count = 1;
-    while (value >= 10) {
-        value /= 10;
-        ++count;
-    }
-    return count;
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+const int32_t kNone = -1;
 
 } // namespace
 
-void OwnLineOrder::BuildIdTable(const BtsLineTexts& texts) {
-    const size_t count = texts.Size();
-    size_t capacity = 16;
-    while (capacity < 2 * count) {
-        capacity *= 2;
-    }
-    slotIds.assign(capacity, kNoId);
-    slotLines.assign(capacity, kNoLine);
-    slotMask = capacity - 1;
-    minDigits = 99;
-    maxDigits = 0;
-    for (size_t line = 0; line < count; ++line) {
-        const uint64_t id = texts.Cell(line).cell;
-        uint64_t slot = (id * 0x9E3779B97F4A7C15ull >> 32) & slotMask;
-        while (slotIds[slot] != kNoId && slotIds[slot] != id) {
-            slot = (slot + 1) & slotMask;
+void OwnLineOrder::BuildMatcher(const BtsLineTexts& texts) {
+    Node empty;
+    std::fill(empty.next, empty.next + 10, kNone);
+    empty.match = empty.report = kNone;
+    nodes.assign(1, empty);
+    char digits[24];
+    for (size_t line = 0; line < texts.Size(); ++line) {
+        uint64_t id = texts.Cell(line).cell;
+        int count = 0;
+        do {
+            digits[count++] = static_cast<char>(id % 10);
+            id /= 10;
+        } while (id);
+        int32_t node = 0;
+        while (count) {
+            const int digit = digits[--count];
+            if (nodes[node].next[digit] == kNone) {
+                nodes[node].next[digit] = static_cast<int32_t>(nodes.size());
+                nodes.push_back(empty);
+            }
+            node = nodes[node].next[digit];
         }
-        slotIds[slot] = id;
-        slotLines[slot] = static_cast<uint32_t>(line);
-        minDigits = std::min(minDigits, DigitCount(id));
-        maxDigits = std::max(maxDigits, DigitCount(id));
+        nodes[node].match = static_cast<int32_t>(line);
     }
-}
-
-uint32_t OwnLineOrder::FindId(uint64_t id) const {
-    uint64_t slot = (id * 0x9E3779B97F4A7C15ull >> 32) & slotMask;
-    while (slotIds[slot] != kNoId) {
-        if (slotIds[slot] == id) {
-            return slotLines[slot];
+    // Breadth first: a node's failure link (the longest proper suffix that is a node) is known
+    // before its children's; missing transitions follow the failure link.
+    failure.assign(nodes.size(), 0);
+    queue.clear();
+    for (int digit = 0; digit < 10; ++digit) {
+        int32_t& child = nodes[0].next[digit];
+        if (child == kNone) {
+            child = 0;
+        } else {
+            queue.push_back(child);
         }
-        slot = (slot + 1) & slotMask;
     }
-    return kNoLine;
+    for (size_t head = 0; head < queue.size(); ++head) {
+        const int32_t node = queue[head];
+        const int32_t fail = failure[node];
+        nodes[node].report = nodes[node].match != kNone ? node : nodes[fail].report;
+        for (int digit = 0; digit < 10; ++digit) {
+            const int32_t child = nodes[node].next[digit];
+            if (child == kNone) {
+                nodes[node].next[digit] = nodes[fail].next[digit];
+            } else {
+                failure[child] = nodes[fail].next[digit];
+                queue.push_back(child);
+            }
+        }
+    }
 }
 
 template <class Hit>
@@ -64,32 +67,22 @@ void OwnLineOrder::ForEachHit(const BtsLineTexts& texts, uint32_t line, Hit hit)
         const BtsLineTexts::Piece piece = static_cast<BtsLineTexts::Piece>(p);
         const char* text = texts.Text(line, piece);
         const size_t length = texts.Length(line, piece);
-        size_t runStart = 0;
-        while (runStart < length) {
-            if (!IsDigit(text[runStart])) {
-                ++runStart;
+        int32_t state = 0;
+        for (size_t at = 0; at < length; ++at) {
+            const unsigned digit = static_cast<unsigned char>(text[at]) - '0';
+            if (digit > 9) {
+                state = 0;
                 continue;
             }
-            size_t runEnd = runStart;
-            while (runEnd < length && IsDigit(text[runEnd])) {
-                ++runEnd;
-            }
-            // Every substring of the run that is an id's text: ids have no leading zero.
-            for (size_t start = runStart; start < runEnd; ++start) {
-                const size_t last = std::min(runEnd, start + (text[start] == '0' ? 1 : maxDigits));
-                uint64_t value = 0;
-                for (size_t end = start; end < last; ++end) {
-                    value = value * 10 + (text[end] - '0');
-                    if (int(end - start) + 1 < minDigits) {
-                        continue;
-                    }
-                    const uint32_t source = FindId(value);
-                    if (source != kNoLine && source != line) {
-                        hit(source, piece, end + 1);
-                    }
+            state = nodes[state].next[digit];
+            // Every id that ends here: the node's own and those along the failure links.
+            for (int32_t found = nodes[state].report; found != kNone;
+                 found = nodes[failure[found]].report) {
+                const uint32_t source = static_cast<uint32_t>(nodes[found].match);
+                if (source != line) {
+                    hit(source, piece, at + 1);
                 }
             }
-            runStart = runEnd;
         }
     }
 }
@@ -100,7 +93,7 @@ void OwnLineOrder::BuildGraph(const BtsLineTexts& texts) {
     keptWaitingIds.assign(count, 0);
     firstEdge.assign(count + 1, 0);
     // Hits as (source, target, kept), then grouped by source.
-    std::vector<uint64_t> hits;
+    hits.clear();
     for (uint32_t line = 0; line < count; ++line) {
         ForEachHit(texts, line, [&](uint32_t source, BtsLineTexts::Piece piece, size_t end) {
             const bool kept = end <= texts.KeptLength(line, piece);
@@ -115,9 +108,9 @@ void OwnLineOrder::BuildGraph(const BtsLineTexts& texts) {
     }
     edgeTarget.resize(hits.size());
     edgeKept.resize(hits.size());
-    std::vector<uint32_t> next(firstEdge.begin(), firstEdge.end() - 1);
+    nextEdge.assign(firstEdge.begin(), firstEdge.end() - 1);
     for (uint64_t hit : hits) {
-        const uint32_t at = next[hit >> 33]++;
+        const uint32_t at = nextEdge[hit >> 33]++;
         edgeTarget[at] = static_cast<uint32_t>(hit >> 1);
         edgeKept[at] = hit & 1;
     }
@@ -211,7 +204,7 @@ void OwnLineOrder::Arrange(BtsLineTexts& texts, std::vector<uint32_t>& order,
     if (count == 0) {
         return;
     }
-    BuildIdTable(texts);
+    BuildMatcher(texts);
     BuildGraph(texts);
     state.assign(count, Waiting);
     ready.clear();

@@ -29,24 +29,28 @@ public:
 private:
     enum State : uint8_t { Waiting, Placed, Lost };
 
-    void BuildIdTable(const BtsLineTexts& texts);
-    uint32_t FindId(uint64_t id) const;
-    // Calls hit(source line, piece, end of the hit in the piece) for every id of another line
-    // of the area in the line's current texts.
+    void BuildMatcher(const BtsLineTexts& texts);
     template <class Hit> void ForEachHit(const BtsLineTexts& texts, uint32_t line, Hit hit) const;
     void BuildGraph(const BtsLineTexts& texts);
     void Release(uint32_t line);
     uint32_t PickLeastHarm();
     void PlaceBreakingCycle(BtsLineTexts& texts, uint32_t line, std::vector<Shadowed>& shadowed);
 
-    // Open addressing: id -> line.
-    std::vector<uint64_t> slotIds;
-    std::vector<uint32_t> slotLines;
-    uint64_t slotMask = 0;
-    int minDigits = 0;
-    int maxDigits = 0;
+    // The area's ids as an Aho-Corasick automaton over digits: one step per character finds
+    // every id that ends there. match: the line whose id the node spells, or kNone; report:
+    // the node itself or the nearest node along the failure links that spells an id.
+    struct Node {
+        int32_t next[10];
+        int32_t match;
+        int32_t report;
+    };
+    std::vector<Node> nodes;
+    std::vector<int32_t> failure;
+    std::vector<int32_t> queue;
 
     // Edges source -> target (source must come first), grouped by source.
+    std::vector<uint64_t> hits;
+    std::vector<uint32_t> nextEdge;
     std::vector<uint32_t> firstEdge;
     std::vector<uint32_t> edgeTarget;
     std::vector<uint8_t> edgeKept; // the hit lies in text no shortening removes

@@ -3,9 +3,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "BtsDatabaseWriter.h"
@@ -15,8 +17,9 @@
 
 namespace {
 
-// A database is written out whenever this much of it is ready.
-const size_t kFlushBytes = 4 << 20;
+// A network's areas are converted in batches of about this many cells, two at a time: one on
+// this thread, the next on a helper thread.
+const size_t kBatchCells = 32768;
 
 int Usage() {
     std::fprintf(stderr,
@@ -66,6 +69,52 @@ void ReportLine(FILE* report, const UnreachableCell& lost) {
         report, "%s,%u,%llu,%s,%llu,%s,%s\n", NetworkId(lost.cell.mcc, lost.cell.net).c_str(),
         lost.cell.area, static_cast<unsigned long long>(lost.cell.cell), RadioName(lost.cell.radio),
         static_cast<unsigned long long>(lost.found.cell), RadioName(lost.found.radio), lost.where);
+}
+
+size_t BatchEnd(const CellRecord* cells, size_t begin, size_t count) {
+    size_t end = std::min(count, begin + kBatchCells);
+    while (end < count && end > begin && cells[end].area == cells[end - 1].area) {
+        ++end;
+    }
+    return end;
+}
+
+// One network's database into the open file; its unreachable cells into the report.
+bool WriteDatabase(HANDLE file, const CellRecord* cells, size_t count, BtsDatabaseWriter* writers,
+                   FILE* report, size_t& lost, unsigned long long& outputBytes) {
+    struct Batch {
+        std::string bytes;
+        std::vector<UnreachableCell> unreachable;
+    } batches[2];
+    for (size_t done = 0; done < count;) {
+        const size_t middle = BatchEnd(cells, done, count);
+        const size_t end = BatchEnd(cells, middle, count);
+        std::thread helper;
+        if (end > middle) {
+            helper = std::thread([&] {
+                writers[1].AppendNetwork(cells + middle, end - middle, batches[1].bytes,
+                                         batches[1].unreachable);
+            });
+        }
+        writers[0].AppendNetwork(cells + done, middle - done, batches[0].bytes,
+                                 batches[0].unreachable);
+        if (helper.joinable()) {
+            helper.join();
+        }
+        for (Batch& batch : batches) {
+            for (const UnreachableCell& cell : batch.unreachable) {
+                ReportLine(report, cell);
+            }
+            lost += batch.unreachable.size();
+            batch.unreachable.clear();
+            outputBytes += batch.bytes.size();
+            if (!WriteAll(file, batch.bytes)) {
+                return false;
+            }
+        }
+        done = end;
+    }
+    return true;
 }
 
 } // namespace
@@ -141,10 +190,9 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     std::fprintf(report, "network,area,cell,radio,found_cell,found_radio,where\n");
-    BtsDatabaseWriter writer(reader.Districts());
-    std::vector<UnreachableCell> unreachable;
+    BtsDatabaseWriter writers[2] = {BtsDatabaseWriter(reader.Districts()),
+                                    BtsDatabaseWriter(reader.Districts())};
     std::vector<CellRecord> conflicts;
-    std::string bytes;
     size_t networks = 0, written = 0, merged = 0, lost = 0;
     unsigned long long outputBytes = 0;
     std::string failure;
@@ -171,21 +219,7 @@ int wmain(int argc, wchar_t** argv) {
             failure = "cannot write " + name + ".csv.part";
             return false;
         }
-        bool ok = true;
-        for (size_t done = 0; done < kept && ok;) {
-            unreachable.clear();
-            done += writer.AppendArea(cells + done, kept - done, bytes, unreachable);
-            for (const UnreachableCell& cell : unreachable) {
-                ReportLine(report, cell);
-            }
-            lost += unreachable.size();
-            if (bytes.size() >= kFlushBytes) {
-                outputBytes += bytes.size();
-                ok = WriteAll(file, bytes);
-            }
-        }
-        outputBytes += bytes.size();
-        ok = WriteAll(file, bytes) && ok;
+        const bool ok = WriteDatabase(file, cells, kept, writers, report, lost, outputBytes);
         CloseHandle(file);
         if (!ok || !MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             DeleteFileW(part.c_str());

@@ -45,11 +45,11 @@ TEST(BtsDatabaseWriterTest, FieldsOfTheLines) {
                      "UMTS,230,1,200,12345678,-0.1234567,51.5,15000,1,0,,\xC3\x9Ast\xC3\xAD\n"
                      "UMTS,230,1,200,4242,16,49,,,,,\n"));
     EXPECT_EQ("1001;GSM;100;;GSM 1001;;\xB1"
-              "800 m, 12 m\xEC\xF8"
+              "800\xA0m, 12\xA0m\xEC\xF8"
               "en\xED, 13.9.2020;50.08746;14.42125\r\n"
               "4242;UMTS;200;;UMTS 4242;;;49;16\r\n"
               "12345678;UMTS;200;;UMTS RNC 188 CID 24910;\xDAst\xED;\xB1"
-              "15000 m, 1 m\xEC\xF8"
+              "15000\xA0m, 1\xA0m\xEC\xF8"
               "en\xED, 1.1.1970;51.5;-0.12345\r\n"
               "26283273;LTE;300;6300;LTE eNB 102669/9;Praha 5;;50.1;14.4\r\n",
               out);

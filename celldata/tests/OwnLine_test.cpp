@@ -168,5 +168,5 @@ TEST(OwnLineTest, RandomAreasFullOfCollisions) {
     BtsRecord record = CSVReader(folder).GetExtendedInformation(
         std::to_wstring(conversion.cells[0].area), std::to_wstring(conversion.cells[0].cell),
         L"23001");
-    EXPECT_NE(std::wstring::npos, record[7].find(L" měření")) << record[7];
+    EXPECT_NE(std::wstring::npos, record[7].find(L"\u00A0měření")) << record[7];
 }

@@ -87,7 +87,7 @@ TEST_F(RefServiceTest, BtsDatabasePerNetwork) {
     EXPECT_EQ(200, database.status);
     EXPECT_EQ("text/csv", database.contentType);
     EXPECT_EQ("1001;GSM;100;;GSM 1001;;\xB1"
-              "800 m;50.08746;14.42125\r\n",
+              "800\xA0m;50.08746;14.42125\r\n",
               database.body);
     EXPECT_EQ(0u, service.Handle("/gsmdb/23003.csv").body.find("2001;UMTS;200;"));
     EXPECT_EQ(404, service.Handle("/gsmdb/23002.csv").status);
