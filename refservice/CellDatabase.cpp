@@ -82,12 +82,20 @@ uint32_t CellDatabase::Slot(uint32_t network, uint32_t area, uint64_t cell) cons
 
 bool CellDatabase::Find(const std::string& networkCode, uint64_t area, uint64_t cell,
                         Position& position) const {
-    if (networkCode.size() < 5 || networkCode.size() > 6 || area > kMaxArea || slots.empty() ||
-        networkCode.find_first_not_of("0123456789") != std::string::npos) {
+    if (networkCode.size() < 5 || networkCode.size() > 6 || area > kMaxArea || slots.empty()) {
         return false;
     }
-    const uint32_t network = static_cast<uint32_t>(std::stoul(networkCode.substr(0, 3)) * 1000 +
-                                                   std::stoul(networkCode.substr(3)));
+    // mcc * 1000 + network code, as NetworkKey: the first three digits, then the rest.
+    uint32_t mcc = 0, net = 0;
+    for (size_t i = 0; i < networkCode.size(); ++i) {
+        const unsigned digit = static_cast<unsigned char>(networkCode[i]) - '0';
+        if (digit > 9) {
+            return false;
+        }
+        uint32_t& part = i < 3 ? mcc : net;
+        part = part * 10 + digit;
+    }
+    const uint32_t network = mcc * 1000 + net;
     const uint32_t found = Slot(network, static_cast<uint32_t>(area), cell);
     if (found == 0) {
         return false;
