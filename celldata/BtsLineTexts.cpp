@@ -140,38 +140,51 @@ void BtsLineTexts::Shorten(size_t line, Piece piece, size_t length) {
 }
 
 void BtsLineTexts::AppendLine(size_t line, std::string& out) const {
+    // Pieces have at most 255 bytes each: the line fits, and goes out in one append.
+    char text[PieceCount * 256 + 64];
+    char* p = text;
     const Pieces& pieces = lines[line];
-    auto put = [&](Piece piece) { out.append(Text(line, piece), pieces.length[piece]); };
+    auto put = [&](Piece piece) {
+        std::memcpy(p, Text(line, piece), pieces.length[piece]);
+        p += pieces.length[piece];
+    };
+    auto putText = [&](const char* word) {
+        const size_t length = std::strlen(word);
+        std::memcpy(p, word, length);
+        p += length;
+    };
     const char* radio = RadioName(cells[line].radio);
     put(Id);
-    out += ';';
-    out += radio;
-    out += ';';
+    *p++ = ';';
+    putText(radio);
+    *p++ = ';';
     put(Area);
-    out += ';';
+    *p++ = ';';
     put(Channel);
-    out += ';';
-    out += radio;
-    out += ' ';
+    *p++ = ';';
+    putText(radio);
+    *p++ = ' ';
     put(pieces.length[CellParts] ? CellParts : Id);
-    out += ';';
+    *p++ = ';';
     put(District);
-    out += ';';
+    *p++ = ';';
     bool first = true;
     for (Piece piece : {Range, Samples, Updated}) {
         if (pieces.length[piece]) {
             if (!first) {
-                out += ", ";
+                putText(", ");
             }
             put(piece);
             first = false;
         }
     }
-    out += ';';
+    *p++ = ';';
     put(Latitude);
-    out += ';';
+    *p++ = ';';
     put(Longitude);
-    out += "\r\n";
+    *p++ = '\r';
+    *p++ = '\n';
+    out.append(text, p - text);
 }
 
 const char* BtsLineTexts::PieceName(Piece piece) {

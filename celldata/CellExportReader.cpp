@@ -4,12 +4,15 @@
 
 #include <cctype>
 #include <cstring>
+#include <thread>
 
 namespace {
 
 const size_t kTextCapacity = 4 << 20;
 const size_t kRawCapacity = 1 << 20;
 const int kMaxFields = 64;
+// Less text than this is parsed on one thread.
+const ptrdiff_t kParallelBytes = 256 << 10;
 
 // Column positions of an export without a header line.
 const int kExportColumns[CellExportReader::ColumnCount] = {0, 1, 2, 3, 4, 6, 7, 8, 9, 12, -1, -1};
@@ -378,6 +381,55 @@ bool CellExportReader::Next(CellRecord& cell) {
     }
 }
 
+bool CellExportReader::NextBatch(std::vector<CellRecord>& cells) {
+    // The first line may be a header, a long line is being skipped, districts are collected
+    // into one table: those lines are taken one at a time.
+    const char* begin = text.data() + textBegin;
+    const char* last = text.data() + textEnd;
+    while (last > begin && last[-1] != '\n') {
+        --last;
+    }
+    if (firstLine || skippingLongLine || columns[DistrictColumn] >= 0 ||
+        last - begin < kParallelBytes) {
+        CellRecord cell;
+        if (!Next(cell)) {
+            return false;
+        }
+        cells.push_back(cell);
+        return true;
+    }
+    // The buffer's whole lines, split at a line end near the middle: the upper half is parsed
+    // on a helper thread.
+    const char* middle = FindLineEnd(begin + (last - begin) / 2, last) + 1;
+    std::vector<CellRecord> upper;
+    Counts upperCounts;
+    std::thread helper([&] { ParseLines(middle, last, upper, upperCounts); });
+    ParseLines(begin, middle, cells, counts);
+    helper.join();
+    cells.insert(cells.end(), upper.begin(), upper.end());
+    counts.lines += upperCounts.lines;
+    counts.cells += upperCounts.cells;
+    counts.malformed += upperCounts.malformed;
+    counts.otherRadio += upperCounts.otherRadio;
+    textBegin = last - text.data();
+    return true;
+}
+
+void CellExportReader::ParseLines(const char* begin, const char* end,
+                                  std::vector<CellRecord>& cells, Counts& lineCounts) {
+    CellRecord cell;
+    while (begin < end) {
+        const char* lineEnd = FindLineEnd(begin, end);
+        const char* textEnd = lineEnd > begin && lineEnd[-1] == '\r' ? lineEnd - 1 : lineEnd;
+        ++lineCounts.lines;
+        if (textEnd > begin && ParseLine(begin, textEnd, cell, lineCounts)) {
+            ++lineCounts.cells;
+            cells.push_back(cell);
+        }
+        begin = lineEnd + 1;
+    }
+}
+
 CellExportReader::LineResult CellExportReader::TakeLine(const char* begin, const char* end,
                                                         CellRecord& cell) {
     if (end > begin && end[-1] == '\r') {
@@ -397,7 +449,7 @@ CellExportReader::LineResult CellExportReader::TakeLine(const char* begin, const
             }
         }
     }
-    if (ParseLine(begin, end, cell)) {
+    if (ParseLine(begin, end, cell, counts)) {
         ++counts.cells;
         return Cell;
     }
@@ -433,7 +485,8 @@ bool CellExportReader::TakeHeader(const char* begin, const char* end) {
     return true;
 }
 
-bool CellExportReader::ParseLine(const char* begin, const char* end, CellRecord& cell) {
+bool CellExportReader::ParseLine(const char* begin, const char* end, CellRecord& cell,
+                                 Counts& lineCounts) {
     // One field more than needed takes the rest of the line.
     Field fields[kMaxFields + 1];
     const int count = SplitFields(begin, end, fields, neededFields + 1);
@@ -443,12 +496,12 @@ bool CellExportReader::ParseLine(const char* begin, const char* end, CellRecord&
     };
     for (int column = 0; column < kRequiredColumns; ++column) {
         if (!field(Column(column))) {
-            ++counts.malformed;
+            ++lineCounts.malformed;
             return false;
         }
     }
     if (!ParseRadio(*field(RadioColumn), cell.radio)) {
-        ++(field(RadioColumn)->Is("CDMA") ? counts.otherRadio : counts.malformed);
+        ++(field(RadioColumn)->Is("CDMA") ? lineCounts.otherRadio : lineCounts.malformed);
         return false;
     }
     uint64_t mcc, net, area;
@@ -471,7 +524,7 @@ bool CellExportReader::ParseLine(const char* begin, const char* end, CellRecord&
     ok = ok && optional(RangeColumn, cell.range) && optional(SamplesColumn, cell.samples) &&
          optional(UpdatedColumn, cell.updated) && optional(ChannelColumn, cell.channel);
     if (!ok) {
-        ++counts.malformed;
+        ++lineCounts.malformed;
         return false;
     }
     cell.mcc = static_cast<uint16_t>(mcc);

@@ -38,6 +38,9 @@ public:
     // any further: a damaged compressed stream, a read error or a header without a needed
     // column (Error() then says what).
     bool Next(CellRecord& cell);
+    // Appends the next cells of the current input, many at a time: the lines in the buffer
+    // are parsed on two threads. False as Next is.
+    bool NextBatch(std::vector<CellRecord>& cells);
     const std::string& Error() const { return error; }
     // The current input is gzip-compressed.
     bool Compressed() const { return stream != nullptr; }
@@ -73,7 +76,11 @@ private:
     bool Inflate(char* to, size_t room, size_t& got);
     LineResult TakeLine(const char* begin, const char* end, CellRecord& cell);
     bool TakeHeader(const char* begin, const char* end);
-    bool ParseLine(const char* begin, const char* end, CellRecord& cell);
+    // Parse whole lines that are no header. Without a district column they touch nothing of
+    // the reader's but the counts given, so two threads may parse at once.
+    void ParseLines(const char* begin, const char* end, std::vector<CellRecord>& cells,
+                    Counts& lineCounts);
+    bool ParseLine(const char* begin, const char* end, CellRecord& cell, Counts& lineCounts);
     uint32_t DistrictIndex(const char* begin, const char* end);
 
     HANDLE file = INVALID_HANDLE_VALUE;

@@ -166,12 +166,15 @@ int wmain(int argc, wchar_t** argv) {
             std::fprintf(stderr, "%s\n", reader.Error().c_str());
             return 1;
         }
-        CellRecord cell;
-        while (reader.Next(cell)) {
-            if (!spool.Add(cell)) {
-                std::fprintf(stderr, "%s; nothing written\n", spool.Error().c_str());
-                return 1;
+        std::vector<CellRecord> batch;
+        while (reader.NextBatch(batch)) {
+            for (const CellRecord& cell : batch) {
+                if (!spool.Add(cell)) {
+                    std::fprintf(stderr, "%s; nothing written\n", spool.Error().c_str());
+                    return 1;
+                }
             }
+            batch.clear();
         }
         if (!reader.Error().empty()) {
             std::fprintf(stderr, "%s; nothing written\n", reader.Error().c_str());

@@ -41,9 +41,7 @@ size_t CellDatabase::AddCsv(const std::string& text) {
 
 size_t CellDatabase::Take() {
     const size_t before = cells.size();
-    CellRecord cell;
-    while (reader.Next(cell)) {
-        cells.push_back(cell);
+    while (reader.NextBatch(cells)) {
     }
     const size_t taken = cells.size() - before;
     Index();

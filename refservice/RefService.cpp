@@ -75,6 +75,30 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+// The cryptographic provider, acquired once: acquiring it takes milliseconds, far longer than
+// the rest of a request.
+class HashProvider {
+public:
+    static HashProvider& Instance() {
+        static HashProvider provider;
+        return provider;
+    }
+    HCRYPTPROV Handle() const { return handle; }
+
+private:
+    HashProvider() {
+        if (!CryptAcquireContextW(&handle, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+            handle = 0;
+        }
+    }
+    ~HashProvider() {
+        if (handle) {
+            CryptReleaseContext(handle, 0);
+        }
+    }
+    HCRYPTPROV handle = 0;
+};
+
 HttpReply NotFound() {
     HttpReply reply;
     reply.status = 404;
@@ -118,9 +142,9 @@ std::string RefService::ExpectedHash(const std::string& accessCode, const std::s
     std::string text = accessCode + cellId;
     BYTE digest[16] = {};
     DWORD size = sizeof(digest);
-    HCRYPTPROV provider = 0;
+    const HCRYPTPROV provider = HashProvider::Instance().Handle();
     HCRYPTHASH hash = 0;
-    bool ok = CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT);
+    bool ok = provider != 0;
     if (ok) {
         ok = CryptCreateHash(provider, CALG_MD5, 0, 0, &hash) &&
              CryptHashData(hash, reinterpret_cast<const BYTE*>(text.data()),
@@ -129,7 +153,6 @@ std::string RefService::ExpectedHash(const std::string& accessCode, const std::s
         if (hash) {
             CryptDestroyHash(hash);
         }
-        CryptReleaseContext(provider, 0);
     }
     if (!ok) {
         return std::string();

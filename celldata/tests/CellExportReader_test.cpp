@@ -155,3 +155,30 @@ TEST(CellExportReaderTest, OverlongLineIsSkipped) {
     EXPECT_EQ(1003u, cells[1].cell);
     EXPECT_EQ(1u, reader.GetCounts().malformed);
 }
+
+// Batches parse the buffer's lines on two threads: the same cells and counts as one by one.
+TEST(CellExportReaderTest, BatchesReadTheSameCells) {
+    const std::wstring folder = TestFolder(L"kestrel_cell_export");
+    WriteFileBytes(folder + L"many.csv",
+                   MadeUpExport(50000, 5) + "GSM,230,1\n\nLTE,230,1,7,8,0,1,2");
+    CellExportReader one;
+    ASSERT_TRUE(one.Open(folder + L"many.csv"));
+    std::vector<CellRecord> single = ReadAll(one);
+    CellExportReader many;
+    ASSERT_TRUE(many.Open(folder + L"many.csv"));
+    std::vector<CellRecord> batched;
+    while (many.NextBatch(batched)) {
+    }
+    ASSERT_EQ(50001u, single.size());
+    ASSERT_EQ(single.size(), batched.size());
+    for (size_t i = 0; i < single.size(); ++i) {
+        const CellRecord& a = single[i];
+        const CellRecord& b = batched[i];
+        ASSERT_TRUE(a.cell == b.cell && a.area == b.area && a.net == b.net && a.lat == b.lat &&
+                    a.lon == b.lon && a.updated == b.updated && a.radio == b.radio)
+            << "cell " << i;
+    }
+    EXPECT_EQ(one.GetCounts().lines, many.GetCounts().lines);
+    EXPECT_EQ(1u, many.GetCounts().malformed);
+    EXPECT_EQ(50001u, many.GetCounts().cells);
+}
