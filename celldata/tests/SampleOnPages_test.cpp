@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 
 #include "CellExportReader.h"
@@ -17,11 +16,10 @@
 
 namespace {
 
+// Where the sample is checked in: Wine's drive Z: is the root, and takes "/" too.
 std::wstring SamplePath() {
-    const std::string unixPath = KESTREL_CELL_SAMPLE;
-    std::wstring path = L"Z:" + std::wstring(unixPath.begin(), unixPath.end());
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    return path;
+    const std::string path = "Z:" KESTREL_CELL_SAMPLE;
+    return std::wstring(path.begin(), path.end());
 }
 
 } // namespace
