@@ -14,6 +14,7 @@ void OwnLineOrder::BuildMatcher(const BtsLineTexts& texts) {
     std::fill(empty.next, empty.next + 10, kNone);
     empty.match = empty.report = kNone;
     nodes.assign(1, empty);
+    nodes.reserve(texts.Size() * 8);
     char digits[24];
     for (size_t line = 0; line < texts.Size(); ++line) {
         uint64_t id = texts.Cell(line).cell;
