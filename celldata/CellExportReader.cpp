@@ -315,9 +315,9 @@ bool CellExportReader::Inflate(char* to, size_t room, size_t& got) {
     return true;
 }
 
-bool CellExportReader::Fill() {
+void CellExportReader::Fill() {
     if (inputEnded) {
-        return false;
+        return;
     }
     if (textBegin > 0) {
         std::memmove(text.data(), text.data() + textBegin, textEnd - textBegin);
@@ -328,13 +328,12 @@ bool CellExportReader::Fill() {
     char* to = text.data() + textEnd;
     const size_t room = text.size() - textEnd;
     if (stream ? !Inflate(to, room, got) : !FillFromFile(to, room, got)) {
-        return false;
+        return;
     }
     if (!stream && got == 0) {
         inputEnded = true;
     }
     textEnd += got;
-    return got > 0;
 }
 
 bool CellExportReader::Next(CellRecord& cell) {

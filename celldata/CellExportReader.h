@@ -71,7 +71,8 @@ private:
 
     void Close();
     void StartInput();
-    bool Fill();
+    // More text after the unread rest; sets inputEnded at the end, error on a failure.
+    void Fill();
     bool FillFromFile(char* to, size_t room, size_t& got);
     bool Inflate(char* to, size_t room, size_t& got);
     LineResult TakeLine(const char* begin, const char* end, CellRecord& cell);

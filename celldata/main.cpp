@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <memory>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -140,7 +142,7 @@ int wmain(int argc, wchar_t** argv) {
             inputs.push_back(option);
         }
     }
-    if (out.empty() || inputs.empty() || budgetMb == 0) {
+    if (out.empty() || inputs.empty() || budgetMb == 0 || budgetMb > 65536) {
         return Usage();
     }
     if (tempFolder.empty()) {
@@ -159,7 +161,14 @@ int wmain(int argc, wchar_t** argv) {
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
     CellExportReader reader;
-    NetworkSpool spool(budgetMb << 20, tempFolder);
+    std::unique_ptr<NetworkSpool> held;
+    try {
+        held.reset(new NetworkSpool(budgetMb << 20, tempFolder));
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "not enough memory for --memory %zu\n", budgetMb);
+        return 1;
+    }
+    NetworkSpool& spool = *held;
     for (const std::wstring& input : inputs) {
         const CellExportReader::Counts before = reader.GetCounts();
         if (!reader.Open(input)) {
