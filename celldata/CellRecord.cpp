@@ -1,0 +1,141 @@
+#include "CellRecord.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+const char* RadioName(Radio radio) {
+    switch (radio) {
+    case Radio::Gsm:
+        return "GSM";
+    case Radio::Umts:
+        return "UMTS";
+    case Radio::Lte:
+        return "LTE";
+    case Radio::Nr:
+        return "NR";
+    }
+    return "?";
+}
+
+std::string NetworkId(uint16_t mcc, uint16_t net) {
+    char text[8];
+    std::snprintf(text, sizeof text, net > 99 ? "%03u%03u" : "%03u%02u", unsigned(mcc) % 1000,
+                  unsigned(net) % 1000);
+    return text;
+}
+
+bool ParseNetworkId(const std::string& id, uint16_t& mcc, uint16_t& net) {
+    if (id.size() != 5 && id.size() != 6) {
+        return false;
+    }
+    for (char c : id) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    mcc = static_cast<uint16_t>(std::atoi(id.substr(0, 3).c_str()));
+    net = static_cast<uint16_t>(std::atoi(id.substr(3).c_str()));
+    return NetworkId(mcc, net) == id;
+}
+
+size_t PutCoordinate(char* to, int32_t value, uint8_t decimals, uint8_t maxDecimals) {
+    char* p = to;
+    if (value < 0) {
+        *p++ = '-';
+    }
+    const uint32_t magnitude = value < 0 ? 0u - uint32_t(value) : uint32_t(value);
+    const uint32_t whole = magnitude / 10000000u;
+    if (whole >= 100) {
+        *p++ = static_cast<char>('0' + whole / 100);
+    }
+    if (whole >= 10) {
+        *p++ = static_cast<char>('0' + whole / 10 % 10);
+    }
+    *p++ = static_cast<char>('0' + whole % 10);
+    const int shown = std::min(decimals, maxDecimals);
+    if (shown > 0) {
+        *p++ = '.';
+        uint32_t fraction = magnitude % 10000000u;
+        for (int i = 0; i < shown; ++i) {
+            *p++ = static_cast<char>('0' + fraction / 1000000u);
+            fraction = fraction % 1000000u * 10;
+        }
+    }
+    return p - to;
+}
+
+std::string CoordinateText(int32_t value, uint8_t decimals, uint8_t maxDecimals) {
+    char text[16];
+    return std::string(text, PutCoordinate(text, value, decimals, maxDecimals));
+}
+
+namespace {
+
+// Network and area in one number: a network key has 20 bits, an area 31.
+uint64_t AreaKey(const CellRecord& cell) {
+    return uint64_t(NetworkKey(cell)) << 32 | cell.area;
+}
+
+bool SameKey(const CellRecord& a, const CellRecord& b) {
+    return AreaKey(a) == AreaKey(b) && a.cell == b.cell;
+}
+
+// Unknown update times and sample counts rank below every known one.
+uint64_t Rank(uint32_t value) {
+    return value == kNoValue ? 0 : uint64_t(value) + 1;
+}
+
+bool CellLess(const CellRecord& a, const CellRecord& b) {
+    if (AreaKey(a) != AreaKey(b)) {
+        return AreaKey(a) < AreaKey(b);
+    }
+    if (a.cell != b.cell) {
+        return a.cell < b.cell;
+    }
+    if (a.updated != b.updated) {
+        return Rank(a.updated) > Rank(b.updated);
+    }
+    if (a.samples != b.samples) {
+        return Rank(a.samples) > Rank(b.samples);
+    }
+    // Whatever remains only makes the choice the same on every run.
+    if (a.radio != b.radio) {
+        return a.radio < b.radio;
+    }
+    if (a.lat != b.lat) {
+        return a.lat < b.lat;
+    }
+    return a.lon < b.lon;
+}
+
+} // namespace
+
+void SortCells(std::vector<CellRecord>& cells) {
+    // Millions of cells: split at the median, then both halves sort at once on two threads.
+    if (cells.size() < 100000) {
+        std::sort(cells.begin(), cells.end(), CellLess);
+        return;
+    }
+    const auto middle = cells.begin() + cells.size() / 2;
+    std::nth_element(cells.begin(), middle, cells.end(), CellLess);
+    std::thread upper([&cells, middle] { std::sort(middle, cells.end(), CellLess); });
+    std::sort(cells.begin(), middle, CellLess);
+    upper.join();
+}
+
+size_t MergeDuplicates(CellRecord* cells, size_t count, std::vector<CellRecord>* conflicts) {
+    if (count == 0) {
+        return 0;
+    }
+    size_t kept = 0;
+    for (size_t i = 1; i < count; ++i) {
+        if (!SameKey(cells[kept], cells[i])) {
+            cells[++kept] = cells[i];
+        } else if (conflicts && cells[i].radio != cells[kept].radio) {
+            conflicts->push_back(cells[i]);
+        }
+    }
+    return kept + 1;
+}
