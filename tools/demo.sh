@@ -55,6 +55,18 @@ fi
 mkdir -p "$out"
 out=$(realpath "$out")
 
+# The first text matching a pattern in a program's log, waited for up to 20 s (a server
+# started in the background prints its address once it listens); empty when none came.
+first_match() {
+    local found=""
+    for _ in $(seq 1 100); do
+        found=$(grep -o "$1" "$2" 2>/dev/null | head -1 || true)
+        [ -n "$found" ] && break
+        sleep 0.2
+    done
+    echo "$found"
+}
+
 # Wine paths of Linux files: the prefix maps / to Z:.
 winpath() { local p; p=$(realpath -m "$1"); echo "Z:${p//\//\\}"; }
 regpath() { winpath "$1" | sed 's/\\/\\\\/g'; }
@@ -130,12 +142,7 @@ wine "$bin/refservice.exe" --port 0 --seconds 3600 --files "$(winpath "$KESTREL_
     "${service_cells[@]}" >"$out/refservice.log" 2>&1 </dev/null &
 service_pid=$!
 kestrel_started_pids+=("$service_pid")
-service=""
-for _ in $(seq 1 100); do
-    service=$(grep -o 'http://127\.0\.0\.1:[0-9]*' "$out/refservice.log" 2>/dev/null | head -1 || true)
-    [ -n "$service" ] && break
-    sleep 0.2
-done
+service=$(first_match 'http://127\.0\.0\.1:[0-9]*' "$out/refservice.log")
 [ -n "$service" ] || { kestrel_log "the reference service did not start, see $out/refservice.log"; exit 1; }
 kestrel_log "reference cell-position service at $service"
 
@@ -150,11 +157,7 @@ sim | sim:*)
     wine "$bin/modemsim.exe" --scenario "$(winpath "$scenario")" --dialect "${dialect:-quectel}" \
         --port 0 --seconds 3600 >"$out/modemsim.log" 2>&1 </dev/null &
     kestrel_started_pids+=($!)
-    for _ in $(seq 1 100); do
-        ril_port=$(grep -o '127\.0\.0\.1:[0-9]*' "$out/modemsim.log" 2>/dev/null | head -1 || true)
-        [ -n "$ril_port" ] && break
-        sleep 0.2
-    done
+    ril_port=$(first_match '127\.0\.0\.1:[0-9]*' "$out/modemsim.log")
     [ -n "$ril_port" ] || { kestrel_log "the modem simulator did not start, see $out/modemsim.log"; exit 1; }
     ril_port="tcp:$ril_port"
     ;;
