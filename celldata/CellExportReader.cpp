@@ -4,7 +4,6 @@
 
 #include <cctype>
 #include <cstring>
-#include <thread>
 
 namespace {
 
@@ -230,6 +229,7 @@ bool CellExportReader::Open(const std::wstring& path) {
         return false;
     }
     text.resize(kTextCapacity);
+    ahead.resize(kTextCapacity);
     raw.resize(kRawCapacity);
     inputEnded = false;
     // The first bytes tell a gzip stream (1F 8B) from plain text.
@@ -315,6 +315,21 @@ bool CellExportReader::Inflate(char* to, size_t room, size_t& got) {
     return true;
 }
 
+bool CellExportReader::Read(char* to, size_t room, size_t& got) {
+    got = 0;
+    if (inputEnded) {
+        return true;
+    }
+    if (stream ? !Inflate(to, room, got) : !FillFromFile(to, room, got)) {
+        got = 0;
+        return false;
+    }
+    if (!stream && got == 0) {
+        inputEnded = true;
+    }
+    return true;
+}
+
 void CellExportReader::Fill() {
     if (inputEnded) {
         return;
@@ -325,14 +340,7 @@ void CellExportReader::Fill() {
         textBegin = 0;
     }
     size_t got = 0;
-    char* to = text.data() + textEnd;
-    const size_t room = text.size() - textEnd;
-    if (stream ? !Inflate(to, room, got) : !FillFromFile(to, room, got)) {
-        return;
-    }
-    if (!stream && got == 0) {
-        inputEnded = true;
-    }
+    Read(text.data() + textEnd, text.size() - textEnd, got);
     textEnd += got;
 }
 
@@ -381,6 +389,9 @@ bool CellExportReader::Next(CellRecord& cell) {
 }
 
 bool CellExportReader::NextBatch(std::vector<CellRecord>& cells) {
+    if (!error.empty()) {
+        return false;
+    }
     // The first line may be a header, a long line is being skipped, districts are collected
     // into one table: those lines are taken one at a time.
     const char* begin = text.data() + textBegin;
@@ -397,20 +408,40 @@ bool CellExportReader::NextBatch(std::vector<CellRecord>& cells) {
         cells.push_back(cell);
         return true;
     }
-    // The buffer's whole lines, split at a line end near the middle: the upper half is parsed
-    // on a helper thread.
-    const char* middle = FindLineEnd(begin + (last - begin) / 2, last) + 1;
-    std::vector<CellRecord> upper;
+    if (!helper) {
+        helper.reset(new WorkerThread());
+    }
+    // The buffer's whole lines are parsed while the helper thread reads the text that follows
+    // into the other buffer, after room for the unfinished line at the end of this one. Plain
+    // text reads fast: the helper parses the upper half of the lines too. Inflating takes
+    // longer than parsing: this thread parses them all.
+    const bool readAhead = !inputEnded;
+    const size_t rest = text.data() + textEnd - last;
+    const char* middle = stream ? last : FindLineEnd(begin + (last - begin) / 2, last) + 1;
+    size_t got = 0;
+    upper.clear();
     Counts upperCounts;
-    std::thread helper([&] { ParseLines(middle, last, upper, upperCounts); });
+    helper->Start([&] {
+        ParseLines(middle, last, upper, upperCounts);
+        if (readAhead) {
+            Read(ahead.data() + rest, ahead.size() - rest, got);
+        }
+    });
     ParseLines(begin, middle, cells, counts);
-    helper.join();
+    helper->Wait();
     cells.insert(cells.end(), upper.begin(), upper.end());
     counts.lines += upperCounts.lines;
     counts.cells += upperCounts.cells;
     counts.malformed += upperCounts.malformed;
     counts.otherRadio += upperCounts.otherRadio;
-    textBegin = last - text.data();
+    if (readAhead) {
+        std::memcpy(ahead.data(), last, rest);
+        text.swap(ahead);
+        textBegin = 0;
+        textEnd = rest + got;
+    } else {
+        textBegin = last - text.data();
+    }
     return true;
 }
 

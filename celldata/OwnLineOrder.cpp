@@ -6,58 +6,101 @@
 namespace {
 
 const int32_t kNone = -1;
+// Decimal digits of the longest cell id (36 bits), and one more.
+const int kMaxDigits = 12;
 
 } // namespace
 
 void OwnLineOrder::BuildMatcher(const BtsLineTexts& texts) {
+    // The ids in the order of their decimal texts ("12" < "120" < "13"): the key is the digits
+    // left-aligned to twelve places, then the length.
+    const size_t count = texts.Size();
+    sortedIds.resize(count);
+    for (size_t line = 0; line < count; ++line) {
+        const uint64_t id = texts.Cell(line).cell;
+        uint64_t aligned = id;
+        int length = 1;
+        for (uint64_t rest = id / 10; rest; rest /= 10) {
+            ++length;
+        }
+        for (int i = length; i < kMaxDigits; ++i) {
+            aligned *= 10;
+        }
+        sortedIds[line] = {aligned << 4 | uint64_t(length), static_cast<uint32_t>(line)};
+    }
+    std::sort(sortedIds.begin(), sortedIds.end());
+    // Each id's digits, and how many of them it shares with the id before it.
+    digits.resize(count * kMaxDigits);
+    commonPrefix.resize(count);
+    int longest = 0;
+    for (size_t i = 0; i < count; ++i) {
+        uint64_t aligned = sortedIds[i].first >> 4;
+        char* own = &digits[i * kMaxDigits];
+        for (int at = kMaxDigits - 1; at >= 0; --at) {
+            own[at] = static_cast<char>(aligned % 10);
+            aligned /= 10;
+        }
+        const int length = static_cast<int>(sortedIds[i].first & 15);
+        longest = std::max(longest, length);
+        int common = 0;
+        if (i > 0) {
+            const char* before = own - kMaxDigits;
+            const int shorter = std::min(length, static_cast<int>(sortedIds[i - 1].first & 15));
+            while (common < shorter && before[common] == own[common]) {
+                ++common;
+            }
+        }
+        commonPrefix[i] = static_cast<uint8_t>(common);
+    }
+
+    // The trie level by level, so that nodes are numbered breadth first: the few shallow nodes
+    // that a scan visits nearly all the time lie together, a node's failure link points to a
+    // node numbered before it, and the children of a node follow each other in digit order.
+    // An id shares its node at each depth with the id before it as far as their common prefix
+    // goes.
     Node empty;
-    std::fill(empty.next, empty.next + 10, kNone);
+    std::fill(empty.next, empty.next + 10, 0);
     empty.match = empty.report = kNone;
     nodes.assign(1, empty);
-    nodes.reserve(texts.Size() * 8);
-    char digits[24];
-    for (size_t line = 0; line < texts.Size(); ++line) {
-        uint64_t id = texts.Cell(line).cell;
-        int count = 0;
-        do {
-            digits[count++] = static_cast<char>(id % 10);
-            id /= 10;
-        } while (id);
-        int32_t node = 0;
-        while (count) {
-            const int digit = digits[--count];
-            if (nodes[node].next[digit] == kNone) {
-                nodes[node].next[digit] = static_cast<int32_t>(nodes.size());
+    parent.assign(1, 0);
+    parentDigit.assign(1, 0);
+    at.assign(count, 0);
+    for (int depth = 1; depth <= longest; ++depth) {
+        for (size_t i = 0; i < count; ++i) {
+            const int length = static_cast<int>(sortedIds[i].first & 15);
+            if (length < depth) {
+                continue;
+            }
+            if (commonPrefix[i] >= depth) {
+                at[i] = at[i - 1];
+            } else {
+                parent.push_back(at[i]);
+                parentDigit.push_back(static_cast<uint8_t>(digits[i * kMaxDigits + depth - 1]));
+                at[i] = static_cast<int32_t>(nodes.size());
                 nodes.push_back(empty);
             }
-            node = nodes[node].next[digit];
-        }
-        nodes[node].match = static_cast<int32_t>(line);
-    }
-    // Breadth first: a node's failure link (the longest proper suffix that is a node) is known
-    // before its children's; missing transitions follow the failure link.
-    failure.assign(nodes.size(), 0);
-    queue.clear();
-    for (int digit = 0; digit < 10; ++digit) {
-        int32_t& child = nodes[0].next[digit];
-        if (child == kNone) {
-            child = 0;
-        } else {
-            queue.push_back(child);
-        }
-    }
-    for (size_t head = 0; head < queue.size(); ++head) {
-        const int32_t node = queue[head];
-        const int32_t fail = failure[node];
-        nodes[node].report = nodes[node].match != kNone ? node : nodes[fail].report;
-        for (int digit = 0; digit < 10; ++digit) {
-            const int32_t child = nodes[node].next[digit];
-            if (child == kNone) {
-                nodes[node].next[digit] = nodes[fail].next[digit];
-            } else {
-                failure[child] = nodes[fail].next[digit];
-                queue.push_back(child);
+            if (length == depth) {
+                nodes[at[i]].match = static_cast<int32_t>(sortedIds[i].second);
             }
+        }
+    }
+
+    // In node order, each node's failure link (the longest proper suffix that is a node) comes
+    // from its parent's. A node's transitions are its failure link's, then its own children.
+    failure.assign(nodes.size(), 0);
+    size_t child = 1;
+    for (size_t node = 0; node < nodes.size(); ++node) {
+        Node& own = nodes[node];
+        if (node > 0) {
+            const int32_t up = parent[node];
+            const int32_t fail = up == 0 ? 0 : nodes[failure[up]].next[parentDigit[node]];
+            failure[node] = fail;
+            const Node& fallback = nodes[fail];
+            std::copy(fallback.next, fallback.next + 10, own.next);
+            own.report = own.match != kNone ? static_cast<int32_t>(node) : fallback.report;
+        }
+        for (; child < nodes.size() && parent[child] == static_cast<int32_t>(node); ++child) {
+            own.next[parentDigit[child]] = static_cast<int32_t>(child);
         }
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "BtsLineTexts.h"
@@ -46,7 +47,14 @@ private:
     };
     std::vector<Node> nodes;
     std::vector<int32_t> failure;
-    std::vector<int32_t> queue;
+    // While the trie is built: the ids in text order with their digits and the prefix each
+    // shares with the one before; each node's parent and digit; each id's node so far.
+    std::vector<std::pair<uint64_t, uint32_t>> sortedIds;
+    std::vector<char> digits;
+    std::vector<uint8_t> commonPrefix;
+    std::vector<int32_t> parent;
+    std::vector<uint8_t> parentDigit;
+    std::vector<int32_t> at;
 
     // Edges source -> target (source must come first), grouped by source.
     std::vector<uint64_t> hits;
