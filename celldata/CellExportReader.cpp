@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -43,17 +44,28 @@ struct Field {
     }
 };
 
-// Export fields are short: a plain loop beats a library search call per field.
 int SplitFields(const char* begin, const char* end, Field* fields, int most) {
+    const int last = most - 1;
     int count = 0;
     const char* fieldStart = begin;
-    for (const char* p = begin; p < end; ++p) {
+    const char* p = begin;
+    const uint64_t lows = 0x7F7F7F7F7F7F7F7Full;
+    for (; end - p >= 8 && count < last; p += 8) {
+        uint64_t block;
+        std::memcpy(&block, p, 8);
+        const uint64_t x = block ^ 0x2C2C2C2C2C2C2C2Cull;
+        uint64_t commas = ~(((x & lows) + lows) | x) & ~lows;
+        while (commas && count < last) {
+            const char* at = p + (__builtin_ctzll(commas) >> 3);
+            fields[count++] = {fieldStart, at};
+            fieldStart = at + 1;
+            commas &= commas - 1;
+        }
+    }
+    for (; p < end && count < last; ++p) {
         if (*p == ',') {
             fields[count++] = {fieldStart, p};
             fieldStart = p + 1;
-            if (count == most - 1) {
-                break;
-            }
         }
     }
     fields[count++] = {fieldStart, end};
@@ -81,17 +93,24 @@ const char* FindLineEnd(const char* p, const char* end) {
 }
 
 bool ParseUnsigned(const Field& field, uint64_t limit, uint64_t& value) {
-    if (field.Empty() || field.end - field.begin > 20) {
+    // Every limit has fewer than 20 digits: a number of 20 digits is past it unless it starts
+    // with a zero, and 19 digits cannot overflow.
+    const ptrdiff_t length = field.end - field.begin;
+    if (length == 0 || length > 20 || (length == 20 && *field.begin != '0')) {
         return false;
     }
-    value = 0;
+    uint64_t number = 0;
     for (const char* p = field.begin; p < field.end; ++p) {
         const unsigned digit = static_cast<unsigned char>(*p) - '0';
-        if (digit > 9 || value > (limit - digit) / 10) {
+        if (digit > 9) {
             return false;
         }
-        value = value * 10 + digit;
+        number = number * 10 + digit;
     }
+    if (number > limit) {
+        return false;
+    }
+    value = number;
     return true;
 }
 
