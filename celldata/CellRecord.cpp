@@ -73,9 +73,9 @@ std::string CoordinateText(int32_t value, uint8_t decimals, uint8_t maxDecimals)
 
 namespace {
 
-// Network and area in one number: a network key has 20 bits, an area 31.
+// Network and area in one number, in the order of NetworkKey: mcc, network code, area.
 uint64_t AreaKey(const CellRecord& cell) {
-    return uint64_t(NetworkKey(cell)) << 32 | cell.area;
+    return (uint64_t(cell.mcc) << 16 | cell.net) << 32 | cell.area;
 }
 
 bool SameKey(const CellRecord& a, const CellRecord& b) {
@@ -87,41 +87,44 @@ uint64_t Rank(uint32_t value) {
     return value == kNoValue ? 0 : uint64_t(value) + 1;
 }
 
-bool CellLess(const CellRecord& a, const CellRecord& b) {
-    if (AreaKey(a) != AreaKey(b)) {
-        return AreaKey(a) < AreaKey(b);
+// A type of its own (not a function pointer) lets the sort inline the comparison.
+struct CellLess {
+    bool operator()(const CellRecord& a, const CellRecord& b) const {
+        if (AreaKey(a) != AreaKey(b)) {
+            return AreaKey(a) < AreaKey(b);
+        }
+        if (a.cell != b.cell) {
+            return a.cell < b.cell;
+        }
+        if (a.updated != b.updated) {
+            return Rank(a.updated) > Rank(b.updated);
+        }
+        if (a.samples != b.samples) {
+            return Rank(a.samples) > Rank(b.samples);
+        }
+        // Whatever remains only makes the choice the same on every run.
+        if (a.radio != b.radio) {
+            return a.radio < b.radio;
+        }
+        if (a.lat != b.lat) {
+            return a.lat < b.lat;
+        }
+        return a.lon < b.lon;
     }
-    if (a.cell != b.cell) {
-        return a.cell < b.cell;
-    }
-    if (a.updated != b.updated) {
-        return Rank(a.updated) > Rank(b.updated);
-    }
-    if (a.samples != b.samples) {
-        return Rank(a.samples) > Rank(b.samples);
-    }
-    // Whatever remains only makes the choice the same on every run.
-    if (a.radio != b.radio) {
-        return a.radio < b.radio;
-    }
-    if (a.lat != b.lat) {
-        return a.lat < b.lat;
-    }
-    return a.lon < b.lon;
-}
+};
 
 } // namespace
 
 void SortCells(std::vector<CellRecord>& cells) {
     // Millions of cells: split at the median, then both halves sort at once on two threads.
     if (cells.size() < 100000) {
-        std::sort(cells.begin(), cells.end(), CellLess);
+        std::sort(cells.begin(), cells.end(), CellLess());
         return;
     }
     const auto middle = cells.begin() + cells.size() / 2;
-    std::nth_element(cells.begin(), middle, cells.end(), CellLess);
-    std::thread upper([&cells, middle] { std::sort(middle, cells.end(), CellLess); });
-    std::sort(cells.begin(), middle, CellLess);
+    std::nth_element(cells.begin(), middle, cells.end(), CellLess());
+    std::thread upper([&cells, middle] { std::sort(middle, cells.end(), CellLess()); });
+    std::sort(cells.begin(), middle, CellLess());
     upper.join();
 }
 
