@@ -30,17 +30,29 @@ char* PutShort(char* to, const char* from, size_t length) {
     return to + length;
 }
 
+// Two digits at a time: a division by 100 instead of two by 10.
+const char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536"
+    "37383940414243444546474849505152535455565758596061626364656667686970717273"
+    "7475767778798081828384858687888990919293949596979899";
+
 char* PutDecimal(char* to, uint64_t value) {
-    char digits[20];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value);
-    while (count) {
-        *to++ = digits[--count];
+    int length = 1;
+    for (uint64_t bound = 10; length < 20 && value >= bound; bound *= 10) {
+        ++length;
     }
-    return to;
+    char* p = to + length;
+    while (value >= 100) {
+        p -= 2;
+        std::memcpy(p, &kDigitPairs[2 * (value % 100)], 2);
+        value /= 100;
+    }
+    if (value >= 10) {
+        std::memcpy(p - 2, &kDigitPairs[2 * value], 2);
+    } else {
+        p[-1] = static_cast<char>('0' + value);
+    }
+    return to + length;
 }
 
 // Day, month and year of a Unix time (UTC).
@@ -66,14 +78,6 @@ char* BtsLineTexts::Room(size_t bytes) {
     return arena.data() + used;
 }
 
-void BtsLineTexts::Add(Pieces& pieces, Piece piece, const char* end, size_t kept) {
-    const size_t length = std::min<size_t>(end - (arena.data() + used), 255);
-    pieces.offset[piece] = static_cast<uint32_t>(used);
-    pieces.length[piece] = static_cast<uint8_t>(length);
-    pieces.kept[piece] = static_cast<uint8_t>(std::min(kept, length));
-    used += length;
-}
-
 void BtsLineTexts::Build(const CellRecord* areaCells, size_t count,
                          const std::vector<std::string>& districts) {
     cells = areaCells;
@@ -84,22 +88,22 @@ void BtsLineTexts::Build(const CellRecord* areaCells, size_t count,
         Pieces& pieces = lines[i];
         const std::string& district =
             cell.district < districts.size() ? districts[cell.district] : districts[0];
-        // Each piece is written where the one before ends. Numbers take at most 20 bytes
+        // Each piece is written where the one before ends: p. Numbers take at most 20 bytes
         // each, the longest of the other pieces ("RNC 4095 CID 65535") fewer.
-        char* end = Room(PieceCount * 24 + district.size());
-        end = PutDecimal(end, cell.cell);
-        Add(pieces, Id, end, 255);
-        end = PutDecimal(Room(0), cell.area);
-        Add(pieces, Area, end, 255);
-
-        end = Room(0);
-        if (cell.channel != kNoValue) {
-            end = PutDecimal(end, cell.channel);
-        }
-        Add(pieces, Channel, end, 0);
+        char* p = Room(PieceCount * 24 + district.size());
+        auto add = [&](Piece piece, char* end, size_t kept) {
+            const size_t length = std::min<size_t>(end - p, 255);
+            pieces.offset[piece] = static_cast<uint32_t>(p - arena.data());
+            pieces.length[piece] = static_cast<uint8_t>(length);
+            pieces.kept[piece] = static_cast<uint8_t>(std::min(kept, length));
+            p += length;
+        };
+        add(Id, PutDecimal(p, cell.cell), 255);
+        add(Area, PutDecimal(p, cell.area), 255);
+        add(Channel, cell.channel != kNoValue ? PutDecimal(p, cell.channel) : p, 0);
 
         // The parts an id is made of, where the radio has them.
-        end = Room(0);
+        char* end = p;
         if (cell.radio == Radio::Lte) {
             std::memcpy(end, "eNB ", 4);
             end = PutDecimal(end + 4, cell.cell >> 8);
@@ -111,33 +115,31 @@ void BtsLineTexts::Build(const CellRecord* areaCells, size_t count,
             std::memcpy(end, " CID ", 5);
             end = PutDecimal(end + 5, cell.cell & 0xFFFF);
         }
-        Add(pieces, CellParts, end, 0);
+        add(CellParts, end, 0);
 
-        end = Room(0);
         if (!district.empty()) {
-            std::memcpy(end, district.data(), district.size());
-            end += district.size();
+            std::memcpy(p, district.data(), district.size());
         }
-        Add(pieces, District, end, 0);
+        add(District, p + district.size(), 0);
 
-        end = Room(0);
+        end = p;
         if (cell.range != kNoValue) {
             std::memcpy(end, kPlusMinus, 1);
             end = PutDecimal(end + 1, cell.range);
             std::memcpy(end, kMetres, sizeof kMetres - 1);
             end += sizeof kMetres - 1;
         }
-        Add(pieces, Range, end, 0);
+        add(Range, end, 0);
 
-        end = Room(0);
+        end = p;
         if (cell.samples != kNoValue) {
             end = PutDecimal(end, cell.samples);
             std::memcpy(end, kMeasurements, sizeof kMeasurements - 1);
             end += sizeof kMeasurements - 1;
         }
-        Add(pieces, Samples, end, 0);
+        add(Samples, end, 0);
 
-        end = Room(0);
+        end = p;
         if (cell.updated != kNoValue) {
             unsigned day, month, year;
             CivilDate(cell.updated, day, month, year);
@@ -147,18 +149,19 @@ void BtsLineTexts::Build(const CellRecord* areaCells, size_t count,
             *end++ = '.';
             end = PutDecimal(end, year);
         }
-        Add(pieces, Updated, end, 0);
+        add(Updated, end, 0);
 
-        AddCoordinate(pieces, Latitude, cell.lat, cell.latDecimals);
-        AddCoordinate(pieces, Longitude, cell.lon, cell.lonDecimals);
+        // Coordinates may be cut down to kKeptDecimals.
+        for (Piece piece : {Latitude, Longitude}) {
+            const int32_t value = piece == Latitude ? cell.lat : cell.lon;
+            const uint8_t decimals = piece == Latitude ? cell.latDecimals : cell.lonDecimals;
+            const size_t length = PutCoordinate(p, value, decimals, kCoordinateDecimals);
+            const size_t cut =
+                std::min(decimals, kCoordinateDecimals) - std::min(decimals, kKeptDecimals);
+            add(piece, p + length, length - cut);
+        }
+        used = p - arena.data();
     }
-}
-
-void BtsLineTexts::AddCoordinate(Pieces& pieces, Piece piece, int32_t value, uint8_t decimals) {
-    char* text = Room(0);
-    const size_t length = PutCoordinate(text, value, decimals, kCoordinateDecimals);
-    const size_t cut = std::min(decimals, kCoordinateDecimals) - std::min(decimals, kKeptDecimals);
-    Add(pieces, piece, text + length, length - cut);
 }
 
 void BtsLineTexts::Shorten(size_t line, Piece piece, size_t length) {

@@ -63,9 +63,6 @@ private:
     };
     // Room for that many bytes after the texts so far (and kSlack more); where they end.
     char* Room(size_t bytes);
-    // The text from where the texts so far end to `end` as the line's piece.
-    void Add(Pieces& pieces, Piece piece, const char* end, size_t kept);
-    void AddCoordinate(Pieces& pieces, Piece piece, int32_t value, uint8_t decimals);
 
     // Bytes past the end of the texts that may be read or written.
     static const size_t kSlack = 32;
