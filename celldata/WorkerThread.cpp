@@ -1,13 +1,15 @@
 #include "WorkerThread.h"
 
+#include <system_error>
+
 WorkerThread::WorkerThread() {
     thread = CreateThread(nullptr, 0, Main, this, 0, nullptr);
+    if (!thread) {
+        throw std::system_error(int(GetLastError()), std::system_category(), "CreateThread");
+    }
 }
 
 WorkerThread::~WorkerThread() {
-    if (!thread) {
-        return;
-    }
     AcquireSRWLockExclusive(&lock);
     stopping = true;
     ReleaseSRWLockExclusive(&lock);
@@ -17,10 +19,6 @@ WorkerThread::~WorkerThread() {
 }
 
 void WorkerThread::Start(std::function<void()> work) {
-    if (!thread) {
-        work();
-        return;
-    }
     AcquireSRWLockExclusive(&lock);
     task = std::move(work);
     busy = true;

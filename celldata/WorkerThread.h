@@ -9,14 +9,14 @@
 // condition variable hands a task over in some tens of microseconds.
 class WorkerThread {
 public:
+    // Throws std::system_error when the thread cannot be started, as std::thread does.
     WorkerThread();
     // Waits for the task that runs, then ends the thread.
     ~WorkerThread();
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
 
-    // Runs task on the thread. A task started before must have been waited for. Without a
-    // thread (it could not be started) the task runs here, at once.
+    // Runs task on the thread. A task started before must have been waited for.
     void Start(std::function<void()> task);
     // Returns when the task has finished.
     void Wait();
