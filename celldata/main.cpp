@@ -15,8 +15,12 @@
 #include "CellExportReader.h"
 #include "NetworkSpool.h"
 #include "ProcessMemory.h"
+#include "WorkerThread.h"
 
 namespace {
+
+// Cells read that go into the spool at once (see below).
+const size_t kHandOverCells = 4096;
 
 int Usage() {
     std::fprintf(stderr,
@@ -109,19 +113,38 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     NetworkSpool& spool = *held;
+    // The cells read go into the spool on a thread of their own while the next are parsed:
+    // copying them (and first touching the spool's memory) would otherwise hold up both
+    // parsing threads. Lines taken one by one gather to a batch worth the handover first.
+    std::vector<CellRecord> batches[2];
+    bool added = true;
+    WorkerThread adder;
+    int filling = 0;
+    auto handOver = [&] {
+        adder.Wait();
+        std::vector<CellRecord>& batch = batches[filling];
+        adder.Start([&spool, &added, &batch] {
+            added = added && spool.Add(batch.data(), batch.size());
+            batch.clear();
+        });
+        filling ^= 1;
+    };
     for (const std::wstring& input : inputs) {
         const CellExportReader::Counts before = reader.GetCounts();
         if (!reader.Open(input)) {
             std::fprintf(stderr, "%s\n", reader.Error().c_str());
             return 1;
         }
-        std::vector<CellRecord> batch;
-        while (reader.NextBatch(batch)) {
-            if (!spool.Add(batch.data(), batch.size())) {
-                std::fprintf(stderr, "%s; nothing written\n", spool.Error().c_str());
-                return 1;
+        while (reader.NextBatch(batches[filling])) {
+            if (batches[filling].size() >= kHandOverCells) {
+                handOver();
             }
-            batch.clear();
+        }
+        handOver();
+        adder.Wait();
+        if (!added) {
+            std::fprintf(stderr, "%s; nothing written\n", spool.Error().c_str());
+            return 1;
         }
         if (!reader.Error().empty()) {
             std::fprintf(stderr, "%s; nothing written\n", reader.Error().c_str());
