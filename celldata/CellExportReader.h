@@ -73,9 +73,8 @@ private:
 
     void Close();
     void StartInput();
-    // Reads the next text of the input to `to`; sets inputEnded at the end, error on a failure
-    // (and returns false).
-    bool Read(char* to, size_t room, size_t& got);
+    // Reads the next text of the input to `to`; sets inputEnded at the end, error on a failure.
+    void Read(char* to, size_t room, size_t& got);
     // More text after the unread rest.
     void Fill();
     bool FillFromFile(char* to, size_t room, size_t& got);

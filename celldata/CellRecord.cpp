@@ -114,23 +114,21 @@ struct CellLess {
     }
 };
 
-} // namespace
-
-namespace {
-
-const uint32_t kNetworkKeys = 1000 * 1000;
-
-// Moves each network's cells together, networks in key order (each cell moved at most once);
-// returns where each network's cells are.
+// Moves each network's cells together, networks in the order of NetworkKey (each cell moved at
+// most once); returns where each network's cells are.
 std::vector<std::pair<size_t, size_t>> PutNetworksApart(std::vector<CellRecord>& cells) {
-    std::vector<uint32_t> bucket(kNetworkKeys, 0);
+    uint32_t lastKey = 0;
+    for (const CellRecord& cell : cells) {
+        lastKey = std::max(lastKey, NetworkKey(cell));
+    }
+    // bucket: a network key's count, then its index in ranges.
+    std::vector<uint32_t> bucket(lastKey + 1, 0);
     for (const CellRecord& cell : cells) {
         ++bucket[NetworkKey(cell)];
     }
-    // bucket: a network key's count, then its index in ranges.
     std::vector<std::pair<size_t, size_t>> ranges;
     std::vector<size_t> next;
-    for (uint32_t key = 0; key < kNetworkKeys; ++key) {
+    for (uint32_t key = 0; key <= lastKey; ++key) {
         if (bucket[key] > 0) {
             const size_t begin = ranges.empty() ? 0 : ranges.back().second;
             ranges.push_back({begin, begin + bucket[key]});

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "DatabasePipeline.h"
 #include "CellExportReader.h"
+#include "DatabasePipeline.h"
 #include "NetworkSpool.h"
 #include "ProcessMemory.h"
 #include "WorkerThread.h"
@@ -120,14 +120,19 @@ int wmain(int argc, wchar_t** argv) {
     bool added = true;
     WorkerThread adder;
     int filling = 0;
+    // False when the spool could not take the cells before.
     auto handOver = [&] {
         adder.Wait();
+        if (!added) {
+            return false;
+        }
         std::vector<CellRecord>& batch = batches[filling];
         adder.Start([&spool, &added, &batch] {
-            added = added && spool.Add(batch.data(), batch.size());
+            added = spool.Add(batch.data(), batch.size());
             batch.clear();
         });
         filling ^= 1;
+        return true;
     };
     for (const std::wstring& input : inputs) {
         const CellExportReader::Counts before = reader.GetCounts();
@@ -135,14 +140,13 @@ int wmain(int argc, wchar_t** argv) {
             std::fprintf(stderr, "%s\n", reader.Error().c_str());
             return 1;
         }
-        while (reader.NextBatch(batches[filling])) {
-            if (batches[filling].size() >= kHandOverCells) {
-                handOver();
-            }
+        bool taking = true;
+        while (taking && reader.NextBatch(batches[filling])) {
+            taking = batches[filling].size() < kHandOverCells || handOver();
         }
-        handOver();
+        taking = taking && handOver();
         adder.Wait();
-        if (!added) {
+        if (!taking || !added) {
             std::fprintf(stderr, "%s; nothing written\n", spool.Error().c_str());
             return 1;
         }
