@@ -25,7 +25,7 @@ bin="$KESTREL_BUILD/bin"
 winpath() { echo "Z:$(realpath -m "$1" | sed 's|/|\\|g')"; }
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "export: $lines lines, $(du -m "$export" | cut -f1) MB plain, $(du -m "$export.gz" | cut -f1) MB gzip"
+echo "export: $lines lines, $(du -mL "$export" | cut -f1) MB plain, $(du -mL "$export.gz" | cut -f1) MB gzip"
 convert() {
     local name=$1 TIMEFORMAT='%R %U %S' elapsed user system
     shift

@@ -12,9 +12,7 @@ size_t BtsDatabaseWriter::AppendArea(const CellRecord* cells, size_t count, std:
     texts.Build(cells, areaEnd, districts);
     shadowed.clear();
     ordering.Arrange(texts, order, shadowed);
-    for (uint32_t line : order) {
-        texts.AppendLine(line, out);
-    }
+    texts.AppendLines(order, out);
     for (const OwnLineOrder::Shadowed& lost : shadowed) {
         unreachable.push_back(
             {cells[lost.line], cells[lost.foundLine], BtsLineTexts::PieceName(lost.piece)});

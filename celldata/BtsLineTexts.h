@@ -40,6 +40,7 @@ public:
     size_t Size() const { return lines.size(); }
     const CellRecord& Cell(size_t line) const { return cells[line]; }
 
+    // A piece's text; 32 bytes can be read from it whatever its length.
     const char* Text(size_t line, Piece piece) const {
         return arena.data() + lines[line].offset[piece];
     }
@@ -49,8 +50,8 @@ public:
     // Drops a piece, or cuts a coordinate to length (not below its kept length).
     void Shorten(size_t line, Piece piece, size_t length);
 
-    // The line as the database holds it, with CR LF.
-    void AppendLine(size_t line, std::string& out) const;
+    // The lines in that order as the database holds them, with CR LF.
+    void AppendLines(const std::vector<uint32_t>& order, std::string& out);
 
     static const char* PieceName(Piece piece);
 
@@ -60,10 +61,15 @@ private:
         uint8_t length[PieceCount];
         uint8_t kept[PieceCount];
     };
-    void Add(Pieces& pieces, Piece piece, const char* text, size_t length, size_t kept);
-    void AddCoordinate(Pieces& pieces, Piece piece, int32_t value, uint8_t decimals);
+    // Room for that many bytes after the texts so far (and kSlack more); where they end.
+    char* Room(size_t bytes);
+
+    // Bytes past the end of the texts that may be read or written.
+    static const size_t kSlack = 32;
 
     const CellRecord* cells = nullptr;
-    std::string arena;
+    std::vector<char> arena; // the texts of all pieces: [0, used)
+    size_t used = 0;
     std::vector<Pieces> lines;
+    std::vector<char> lineBytes;
 };

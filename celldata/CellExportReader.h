@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "CellRecord.h"
+#include "WorkerThread.h"
 
 typedef struct z_stream_s z_stream;
 
@@ -39,7 +41,7 @@ public:
     // column (Error() then says what).
     bool Next(CellRecord& cell);
     // Appends the next cells of the current input, many at a time: the lines in the buffer
-    // are parsed on two threads. False as Next is.
+    // are parsed on two threads while the next text is read. False as Next is.
     bool NextBatch(std::vector<CellRecord>& cells);
     const std::string& Error() const { return error; }
     // The current input is gzip-compressed.
@@ -71,7 +73,9 @@ private:
 
     void Close();
     void StartInput();
-    // More text after the unread rest; sets inputEnded at the end, error on a failure.
+    // Reads the next text of the input to `to`; sets inputEnded at the end, error on a failure.
+    void Read(char* to, size_t room, size_t& got);
+    // More text after the unread rest.
     void Fill();
     bool FillFromFile(char* to, size_t room, size_t& got);
     bool Inflate(char* to, size_t room, size_t& got);
@@ -87,8 +91,9 @@ private:
     HANDLE file = INVALID_HANDLE_VALUE;
     z_stream* stream = nullptr;
     std::string name;
-    std::vector<char> raw;  // compressed bytes not yet inflated
-    std::vector<char> text; // text not yet split into lines: [textBegin, textEnd)
+    std::vector<char> raw;   // compressed bytes not yet inflated
+    std::vector<char> text;  // text not yet split into lines: [textBegin, textEnd)
+    std::vector<char> ahead; // the text after it, read while text is parsed
     size_t textBegin = 0;
     size_t textEnd = 0;
     bool inputEnded = true;
@@ -101,4 +106,7 @@ private:
     Counts counts;
     std::vector<std::string> districts;
     std::unordered_map<std::string, uint32_t> districtIndex;
+    // Parses half of a batch and reads ahead; started with the first batch.
+    std::unique_ptr<WorkerThread> helper;
+    std::vector<CellRecord> upper;
 };

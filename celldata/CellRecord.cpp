@@ -1,6 +1,7 @@
 #include "CellRecord.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -73,9 +74,9 @@ std::string CoordinateText(int32_t value, uint8_t decimals, uint8_t maxDecimals)
 
 namespace {
 
-// Network and area in one number: a network key has 20 bits, an area 31.
+// Network and area in one number, in the order of NetworkKey: mcc, network code, area.
 uint64_t AreaKey(const CellRecord& cell) {
-    return uint64_t(NetworkKey(cell)) << 32 | cell.area;
+    return (uint64_t(cell.mcc) << 16 | cell.net) << 32 | cell.area;
 }
 
 bool SameKey(const CellRecord& a, const CellRecord& b) {
@@ -87,42 +88,102 @@ uint64_t Rank(uint32_t value) {
     return value == kNoValue ? 0 : uint64_t(value) + 1;
 }
 
-bool CellLess(const CellRecord& a, const CellRecord& b) {
-    if (AreaKey(a) != AreaKey(b)) {
-        return AreaKey(a) < AreaKey(b);
+// A type of its own (not a function pointer) lets the sort inline the comparison.
+struct CellLess {
+    bool operator()(const CellRecord& a, const CellRecord& b) const {
+        if (AreaKey(a) != AreaKey(b)) {
+            return AreaKey(a) < AreaKey(b);
+        }
+        if (a.cell != b.cell) {
+            return a.cell < b.cell;
+        }
+        if (a.updated != b.updated) {
+            return Rank(a.updated) > Rank(b.updated);
+        }
+        if (a.samples != b.samples) {
+            return Rank(a.samples) > Rank(b.samples);
+        }
+        // Whatever remains only makes the choice the same on every run.
+        if (a.radio != b.radio) {
+            return a.radio < b.radio;
+        }
+        if (a.lat != b.lat) {
+            return a.lat < b.lat;
+        }
+        return a.lon < b.lon;
     }
-    if (a.cell != b.cell) {
-        return a.cell < b.cell;
+};
+
+// Moves each network's cells together, networks in the order of NetworkKey (each cell moved at
+// most once); returns where each network's cells are.
+std::vector<std::pair<size_t, size_t>> PutNetworksApart(std::vector<CellRecord>& cells) {
+    uint32_t lastKey = 0;
+    for (const CellRecord& cell : cells) {
+        lastKey = std::max(lastKey, NetworkKey(cell));
     }
-    if (a.updated != b.updated) {
-        return Rank(a.updated) > Rank(b.updated);
+    // bucket: a network key's count, then its index in ranges.
+    std::vector<uint32_t> bucket(lastKey + 1, 0);
+    for (const CellRecord& cell : cells) {
+        ++bucket[NetworkKey(cell)];
     }
-    if (a.samples != b.samples) {
-        return Rank(a.samples) > Rank(b.samples);
+    std::vector<std::pair<size_t, size_t>> ranges;
+    std::vector<size_t> next;
+    for (uint32_t key = 0; key <= lastKey; ++key) {
+        if (bucket[key] > 0) {
+            const size_t begin = ranges.empty() ? 0 : ranges.back().second;
+            ranges.push_back({begin, begin + bucket[key]});
+            next.push_back(begin);
+            bucket[key] = static_cast<uint32_t>(ranges.size() - 1);
+        }
     }
-    // Whatever remains only makes the choice the same on every run.
-    if (a.radio != b.radio) {
-        return a.radio < b.radio;
+    // Each swap puts a cell where its network goes.
+    for (size_t network = 0; network < ranges.size(); ++network) {
+        while (next[network] < ranges[network].second) {
+            CellRecord& cell = cells[next[network]];
+            const uint32_t home = bucket[NetworkKey(cell)];
+            if (home == network) {
+                ++next[network];
+            } else {
+                std::swap(cell, cells[next[home]++]);
+            }
+        }
     }
-    if (a.lat != b.lat) {
-        return a.lat < b.lat;
-    }
-    return a.lon < b.lon;
+    return ranges;
 }
 
 } // namespace
 
 void SortCells(std::vector<CellRecord>& cells) {
-    // Millions of cells: split at the median, then both halves sort at once on two threads.
     if (cells.size() < 100000) {
-        std::sort(cells.begin(), cells.end(), CellLess);
+        std::sort(cells.begin(), cells.end(), CellLess());
         return;
     }
-    const auto middle = cells.begin() + cells.size() / 2;
-    std::nth_element(cells.begin(), middle, cells.end(), CellLess);
-    std::thread upper([&cells, middle] { std::sort(middle, cells.end(), CellLess); });
-    std::sort(cells.begin(), middle, CellLess);
-    upper.join();
+    // Millions of cells: the networks are put apart, then sorted on two threads, each taking
+    // the largest network left. A network of more than half the cells is split at its median
+    // first, so that both threads share it.
+    std::vector<std::pair<size_t, size_t>> ranges = PutNetworksApart(cells);
+    auto larger = [](const std::pair<size_t, size_t>& a, const std::pair<size_t, size_t>& b) {
+        return a.second - a.first > b.second - b.first;
+    };
+    std::sort(ranges.begin(), ranges.end(), larger);
+    const std::pair<size_t, size_t> largest = ranges[0];
+    if (largest.second - largest.first > cells.size() / 2) {
+        const size_t middle = largest.first + (largest.second - largest.first) / 2;
+        std::nth_element(cells.begin() + largest.first, cells.begin() + middle,
+                         cells.begin() + largest.second, CellLess());
+        ranges[0].second = middle;
+        ranges.insert(ranges.begin() + 1, {middle, largest.second});
+    }
+    std::atomic<size_t> taken(0);
+    auto sortNetworks = [&] {
+        for (size_t range; (range = taken++) < ranges.size();) {
+            std::sort(cells.begin() + ranges[range].first, cells.begin() + ranges[range].second,
+                      CellLess());
+        }
+    };
+    std::thread helper(sortNetworks);
+    sortNetworks();
+    helper.join();
 }
 
 size_t MergeDuplicates(CellRecord* cells, size_t count, std::vector<CellRecord>* conflicts) {

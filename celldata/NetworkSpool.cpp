@@ -21,11 +21,16 @@ NetworkSpool::~NetworkSpool() {
     }
 }
 
-bool NetworkSpool::Add(const CellRecord& cell) {
-    if (cells.size() == capacity && !Spill()) {
-        return false;
+bool NetworkSpool::Add(const CellRecord* added, size_t count) {
+    while (count > 0) {
+        if (cells.size() == capacity && !Spill()) {
+            return false;
+        }
+        const size_t taken = std::min(count, capacity - cells.size());
+        cells.insert(cells.end(), added, added + taken);
+        added += taken;
+        count -= taken;
     }
-    cells.push_back(cell);
     return true;
 }
 

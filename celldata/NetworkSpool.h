@@ -20,7 +20,7 @@ public:
     NetworkSpool& operator=(const NetworkSpool&) = delete;
 
     // False when a run cannot be written (Error() tells).
-    bool Add(const CellRecord& cell);
+    bool Add(const CellRecord* cells, size_t count);
     // Calls visit once for each network, in order of mcc and network code, with its cells
     // sorted by SortCells; visit may reorder and change them. Returns false when a run cannot
     // be read, or when visit returns false.

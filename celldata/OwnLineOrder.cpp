@@ -6,58 +6,126 @@
 namespace {
 
 const int32_t kNone = -1;
+// Decimal digits of the longest cell id (36 bits), and one more.
+const int kMaxDigits = 12;
+const uint64_t kPowersOfTen[kMaxDigits] = {1,         10,         100,         1000,
+                                           10000,     100000,     1000000,     10000000,
+                                           100000000, 1000000000, 10000000000, 100000000000};
 
 } // namespace
 
 void OwnLineOrder::BuildMatcher(const BtsLineTexts& texts) {
-    Node empty;
-    std::fill(empty.next, empty.next + 10, kNone);
-    empty.match = empty.report = kNone;
-    nodes.assign(1, empty);
-    nodes.reserve(texts.Size() * 8);
-    char digits[24];
-    for (size_t line = 0; line < texts.Size(); ++line) {
-        uint64_t id = texts.Cell(line).cell;
-        int count = 0;
+    // Each id's digits, most significant first, and its key in the order of the decimal texts
+    // ("12" < "120" < "13"): the digits left-aligned to twelve places, then the length.
+    const size_t count = texts.Size();
+    digits.resize(count * kMaxDigits);
+    sortedIds.resize(count);
+    for (size_t line = 0; line < count; ++line) {
+        const uint64_t id = texts.Cell(line).cell;
+        char reversed[kMaxDigits];
+        int length = 0;
+        uint64_t rest = id;
         do {
-            digits[count++] = static_cast<char>(id % 10);
-            id /= 10;
-        } while (id);
-        int32_t node = 0;
-        while (count) {
-            const int digit = digits[--count];
-            if (nodes[node].next[digit] == kNone) {
-                nodes[node].next[digit] = static_cast<int32_t>(nodes.size());
-                nodes.push_back(empty);
-            }
-            node = nodes[node].next[digit];
+            reversed[length++] = static_cast<char>(rest % 10);
+            rest /= 10;
+        } while (rest);
+        char* own = &digits[line * kMaxDigits];
+        for (int i = 0; i < length; ++i) {
+            own[i] = reversed[length - 1 - i];
         }
-        nodes[node].match = static_cast<int32_t>(line);
+        sortedIds[line] = {id * kPowersOfTen[kMaxDigits - length] << 4 | uint64_t(length),
+                           static_cast<uint32_t>(line)};
     }
-    // Breadth first: a node's failure link (the longest proper suffix that is a node) is known
-    // before its children's; missing transitions follow the failure link.
+    std::sort(sortedIds.begin(), sortedIds.end());
+
+    // The trie, numbered breadth first: the few shallow nodes that a scan visits nearly all
+    // the time lie together, a node's failure link points to a node numbered before it, and
+    // the children of a node follow each other in digit order. In text order an id shares
+    // its path with the id before it as far as their common prefix goes and adds a node at
+    // each depth past it; counting those per depth tells where each depth's nodes start.
+    int newAtDepth[kMaxDigits + 2] = {}; // differences from the depth before
+    commonPrefix.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const int length = static_cast<int>(sortedIds[i].first & 15);
+        int common = 0;
+        if (i > 0) {
+            const char* own = &digits[sortedIds[i].second * kMaxDigits];
+            const char* before = &digits[sortedIds[i - 1].second * kMaxDigits];
+            const int shorter = std::min(length, static_cast<int>(sortedIds[i - 1].first & 15));
+            while (common < shorter && before[common] == own[common]) {
+                ++common;
+            }
+        }
+        commonPrefix[i] = static_cast<uint8_t>(common);
+        ++newAtDepth[common + 1];
+        --newAtDepth[length + 1];
+    }
+    int nextAtDepth[kMaxDigits + 2];
+    nextAtDepth[1] = 1; // after the root
+    int nodesAtDepth = 0;
+    for (int depth = 1; depth <= kMaxDigits; ++depth) {
+        nodesAtDepth += newAtDepth[depth];
+        nextAtDepth[depth + 1] = nextAtDepth[depth] + nodesAtDepth;
+    }
+    const size_t nodeCount = nextAtDepth[kMaxDigits + 1];
+    nodes.resize(nodeCount);
+    parent.resize(nodeCount);
+    parentDigit.resize(nodeCount);
+    nodes[0].match = kNone;
+    nodes[0].report = kNone;
+    parent[0] = 0;
+    idNode.resize(count);
+    int32_t path[kMaxDigits + 1] = {};
+    for (size_t i = 0; i < count; ++i) {
+        const char* own = &digits[sortedIds[i].second * kMaxDigits];
+        const int length = static_cast<int>(sortedIds[i].first & 15);
+        for (int depth = commonPrefix[i] + 1; depth <= length; ++depth) {
+            const int32_t node = nextAtDepth[depth]++;
+            parent[node] = path[depth - 1];
+            parentDigit[node] = static_cast<uint8_t>(own[depth - 1]);
+            nodes[node].match = kNone;
+            path[depth] = node;
+        }
+        nodes[path[length]].match = static_cast<int32_t>(sortedIds[i].second);
+        idNode[sortedIds[i].second] = path[length];
+    }
+
+    // In node order, each node's failure link (the longest proper suffix that is a node) comes
+    // from its parent's. A node's transitions are its failure link's, then its own children.
     failure.assign(nodes.size(), 0);
-    queue.clear();
-    for (int digit = 0; digit < 10; ++digit) {
-        int32_t& child = nodes[0].next[digit];
-        if (child == kNone) {
-            child = 0;
-        } else {
-            queue.push_back(child);
+    prefixHolds.assign(nodes.size(), 0);
+    std::fill(nodes[0].next, nodes[0].next + 10, 0);
+    size_t child = 1;
+    for (size_t node = 0; node < nodes.size(); ++node) {
+        Node& own = nodes[node];
+        if (node > 0) {
+            const int32_t up = parent[node];
+            const int32_t fail = up == 0 ? 0 : nodes[failure[up]].next[parentDigit[node]];
+            failure[node] = fail;
+            const Node& fallback = nodes[fail];
+            std::copy(fallback.next, fallback.next + 10, own.next);
+            own.report = own.match != kNone ? static_cast<int32_t>(node) : fallback.report;
+            prefixHolds[node] = up != 0 && (prefixHolds[up] || nodes[up].report != kNone);
+        }
+        for (; child < nodes.size() && parent[child] == static_cast<int32_t>(node); ++child) {
+            own.next[parentDigit[child]] = static_cast<int32_t>(child);
         }
     }
-    for (size_t head = 0; head < queue.size(); ++head) {
-        const int32_t node = queue[head];
-        const int32_t fail = failure[node];
-        nodes[node].report = nodes[node].match != kNone ? node : nodes[fail].report;
-        for (int digit = 0; digit < 10; ++digit) {
-            const int32_t child = nodes[node].next[digit];
-            if (child == kNone) {
-                nodes[node].next[digit] = nodes[fail].next[digit];
-            } else {
-                failure[child] = nodes[fail].next[digit];
-                queue.push_back(child);
-            }
+}
+
+template <class Hit> void OwnLineOrder::ForEachId(const char* text, size_t length, Hit hit) const {
+    int32_t state = 0;
+    for (size_t at = 0; at < length; ++at) {
+        const unsigned digit = static_cast<unsigned char>(text[at]) - '0';
+        if (digit > 9) {
+            state = 0;
+            continue;
+        }
+        state = nodes[state].next[digit];
+        // Every id that ends here: the node's own and those along the failure links.
+        for (int32_t found = nodes[state].report; found != kNone;
+             found = nodes[failure[found]].report) {
+            hit(static_cast<uint32_t>(nodes[found].match), at + 1);
         }
     }
 }
@@ -66,25 +134,12 @@ template <class Hit>
 void OwnLineOrder::ForEachHit(const BtsLineTexts& texts, uint32_t line, Hit hit) const {
     for (int p = 0; p < BtsLineTexts::PieceCount; ++p) {
         const BtsLineTexts::Piece piece = static_cast<BtsLineTexts::Piece>(p);
-        const char* text = texts.Text(line, piece);
-        const size_t length = texts.Length(line, piece);
-        int32_t state = 0;
-        for (size_t at = 0; at < length; ++at) {
-            const unsigned digit = static_cast<unsigned char>(text[at]) - '0';
-            if (digit > 9) {
-                state = 0;
-                continue;
-            }
-            state = nodes[state].next[digit];
-            // Every id that ends here: the node's own and those along the failure links.
-            for (int32_t found = nodes[state].report; found != kNone;
-                 found = nodes[failure[found]].report) {
-                const uint32_t source = static_cast<uint32_t>(nodes[found].match);
-                if (source != line) {
-                    hit(source, piece, at + 1);
-                }
-            }
-        }
+        ForEachId(texts.Text(line, piece), texts.Length(line, piece),
+                  [&](uint32_t source, size_t end) {
+                      if (source != line) {
+                          hit(source, piece, end);
+                      }
+                  });
     }
 }
 
@@ -93,16 +148,38 @@ void OwnLineOrder::BuildGraph(const BtsLineTexts& texts) {
     waitingIds.assign(count, 0);
     keptWaitingIds.assign(count, 0);
     firstEdge.assign(count + 1, 0);
+    // Every line has the same area text: its ids are found once.
+    areaHits.clear();
+    ForEachId(texts.Text(0, BtsLineTexts::Area), texts.Length(0, BtsLineTexts::Area),
+              [&](uint32_t source, size_t) { areaHits.push_back(source); });
     // Hits as (source, target, kept), then grouped by source.
     hits.clear();
     for (uint32_t line = 0; line < count; ++line) {
-        ForEachHit(texts, line, [&](uint32_t source, BtsLineTexts::Piece piece, size_t end) {
+        auto add = [&](uint32_t source, BtsLineTexts::Piece piece, size_t end) {
             const bool kept = end <= texts.KeptLength(line, piece);
             hits.push_back(uint64_t(source) << 33 | uint64_t(line) << 1 | (kept ? 1 : 0));
             ++waitingIds[line];
             keptWaitingIds[line] += kept ? 1 : 0;
             ++firstEdge[source + 1];
-        });
+        };
+        for (int p = 0; p < BtsLineTexts::PieceCount; ++p) {
+            const BtsLineTexts::Piece piece = static_cast<BtsLineTexts::Piece>(p);
+            if (piece == BtsLineTexts::Area) {
+                // The area always stays whole: where the id ends in it does not matter.
+                for (uint32_t source : areaHits) {
+                    if (source != line) {
+                        add(source, piece, 0);
+                    }
+                }
+            } else if (piece != BtsLineTexts::Id || IdHoldsOthers(line)) {
+                ForEachId(texts.Text(line, piece), texts.Length(line, piece),
+                          [&](uint32_t source, size_t end) {
+                              if (source != line) {
+                                  add(source, piece, end);
+                              }
+                          });
+            }
+        }
     }
     for (uint32_t line = 0; line < count; ++line) {
         firstEdge[line + 1] += firstEdge[line];
@@ -115,6 +192,12 @@ void OwnLineOrder::BuildGraph(const BtsLineTexts& texts) {
         edgeTarget[at] = static_cast<uint32_t>(hit >> 1);
         edgeKept[at] = hit & 1;
     }
+}
+
+bool OwnLineOrder::IdHoldsOthers(uint32_t line) const {
+    const int32_t node = idNode[line];
+    return prefixHolds[node] || nodes[node].match != static_cast<int32_t>(line) ||
+           nodes[failure[node]].report != kNone;
 }
 
 void OwnLineOrder::Release(uint32_t line) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "BtsLineTexts.h"
@@ -30,8 +31,14 @@ private:
     enum State : uint8_t { Waiting, Placed, Lost };
 
     void BuildMatcher(const BtsLineTexts& texts);
+    // hit(source, end) for every id in the text, end where the id ends.
+    template <class Hit> void ForEachId(const char* text, size_t length, Hit hit) const;
+    // hit(source, piece, end) for every id of another line in the line's texts.
     template <class Hit> void ForEachHit(const BtsLineTexts& texts, uint32_t line, Hit hit) const;
     void BuildGraph(const BtsLineTexts& texts);
+    // Whether the line's id holds the id of another line. Most do not, and their scans would
+    // walk the deep, seldom visited part of the trie.
+    bool IdHoldsOthers(uint32_t line) const;
     void Release(uint32_t line);
     uint32_t PickLeastHarm();
     void PlaceBreakingCycle(BtsLineTexts& texts, uint32_t line, std::vector<Shadowed>& shadowed);
@@ -46,9 +53,20 @@ private:
     };
     std::vector<Node> nodes;
     std::vector<int32_t> failure;
-    std::vector<int32_t> queue;
+    // Each line's id's node; per node, whether an id ends at a node on the way to it.
+    std::vector<int32_t> idNode;
+    std::vector<uint8_t> prefixHolds;
+    // While the trie is built: each line's id in digits; the ids in text order (key, line)
+    // with the prefix each shares with the one before; each node's parent and digit.
+    std::vector<char> digits;
+    std::vector<std::pair<uint64_t, uint32_t>> sortedIds;
+    std::vector<uint8_t> commonPrefix;
+    std::vector<int32_t> parent;
+    std::vector<uint8_t> parentDigit;
 
-    // Edges source -> target (source must come first), grouped by source.
+    // Edges source -> target (source must come first), grouped by source. The ids in the
+    // area's text are those of every line.
+    std::vector<uint32_t> areaHits;
     std::vector<uint64_t> hits;
     std::vector<uint32_t> nextEdge;
     std::vector<uint32_t> firstEdge;

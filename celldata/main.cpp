@@ -9,19 +9,18 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "BtsDatabaseWriter.h"
 #include "CellExportReader.h"
+#include "DatabasePipeline.h"
 #include "NetworkSpool.h"
 #include "ProcessMemory.h"
+#include "WorkerThread.h"
 
 namespace {
 
-// A network's areas are converted in batches of about this many cells, two at a time: one on
-// this thread, the next on a helper thread.
-const size_t kBatchCells = 32768;
+// Cells read that go into the spool at once (see below).
+const size_t kHandOverCells = 4096;
 
 int Usage() {
     std::fprintf(stderr,
@@ -57,66 +56,11 @@ bool MakeFolder(const std::wstring& folder) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool WriteAll(HANDLE file, std::string& bytes) {
-    DWORD written = 0;
-    const bool ok =
-        bytes.empty() || (WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
-                          written == bytes.size());
-    bytes.clear();
-    return ok;
-}
-
 void ReportLine(FILE* report, const UnreachableCell& lost) {
     std::fprintf(
         report, "%s,%u,%llu,%s,%llu,%s,%s\n", NetworkId(lost.cell.mcc, lost.cell.net).c_str(),
         lost.cell.area, static_cast<unsigned long long>(lost.cell.cell), RadioName(lost.cell.radio),
         static_cast<unsigned long long>(lost.found.cell), RadioName(lost.found.radio), lost.where);
-}
-
-size_t BatchEnd(const CellRecord* cells, size_t begin, size_t count) {
-    size_t end = std::min(count, begin + kBatchCells);
-    while (end < count && end > begin && cells[end].area == cells[end - 1].area) {
-        ++end;
-    }
-    return end;
-}
-
-// One network's database into the open file; its unreachable cells into the report.
-bool WriteDatabase(HANDLE file, const CellRecord* cells, size_t count, BtsDatabaseWriter* writers,
-                   FILE* report, size_t& lost, unsigned long long& outputBytes) {
-    struct Batch {
-        std::string bytes;
-        std::vector<UnreachableCell> unreachable;
-    } batches[2];
-    for (size_t done = 0; done < count;) {
-        const size_t middle = BatchEnd(cells, done, count);
-        const size_t end = BatchEnd(cells, middle, count);
-        std::thread helper;
-        if (end > middle) {
-            helper = std::thread([&] {
-                writers[1].AppendNetwork(cells + middle, end - middle, batches[1].bytes,
-                                         batches[1].unreachable);
-            });
-        }
-        writers[0].AppendNetwork(cells + done, middle - done, batches[0].bytes,
-                                 batches[0].unreachable);
-        if (helper.joinable()) {
-            helper.join();
-        }
-        for (Batch& batch : batches) {
-            for (const UnreachableCell& cell : batch.unreachable) {
-                ReportLine(report, cell);
-            }
-            lost += batch.unreachable.size();
-            batch.unreachable.clear();
-            outputBytes += batch.bytes.size();
-            if (!WriteAll(file, batch.bytes)) {
-                return false;
-            }
-        }
-        done = end;
-    }
-    return true;
 }
 
 } // namespace
@@ -169,21 +113,42 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     NetworkSpool& spool = *held;
+    // The cells read go into the spool on a thread of their own while the next are parsed:
+    // copying them (and first touching the spool's memory) would otherwise hold up both
+    // parsing threads. Lines taken one by one gather to a batch worth the handover first.
+    std::vector<CellRecord> batches[2];
+    bool added = true;
+    WorkerThread adder;
+    int filling = 0;
+    // False when the spool could not take the cells before.
+    auto handOver = [&] {
+        adder.Wait();
+        if (!added) {
+            return false;
+        }
+        std::vector<CellRecord>& batch = batches[filling];
+        adder.Start([&spool, &added, &batch] {
+            added = spool.Add(batch.data(), batch.size());
+            batch.clear();
+        });
+        filling ^= 1;
+        return true;
+    };
     for (const std::wstring& input : inputs) {
         const CellExportReader::Counts before = reader.GetCounts();
         if (!reader.Open(input)) {
             std::fprintf(stderr, "%s\n", reader.Error().c_str());
             return 1;
         }
-        std::vector<CellRecord> batch;
-        while (reader.NextBatch(batch)) {
-            for (const CellRecord& cell : batch) {
-                if (!spool.Add(cell)) {
-                    std::fprintf(stderr, "%s; nothing written\n", spool.Error().c_str());
-                    return 1;
-                }
-            }
-            batch.clear();
+        bool taking = true;
+        while (taking && reader.NextBatch(batches[filling])) {
+            taking = batches[filling].size() < kHandOverCells || handOver();
+        }
+        taking = taking && handOver();
+        adder.Wait();
+        if (!taking || !added) {
+            std::fprintf(stderr, "%s; nothing written\n", spool.Error().c_str());
+            return 1;
         }
         if (!reader.Error().empty()) {
             std::fprintf(stderr, "%s; nothing written\n", reader.Error().c_str());
@@ -202,10 +167,13 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     std::fprintf(report, "network,area,cell,radio,found_cell,found_radio,where\n");
-    BtsDatabaseWriter writers[2] = {BtsDatabaseWriter(reader.Districts()),
-                                    BtsDatabaseWriter(reader.Districts())};
+    DatabasePipeline pipeline(reader.Districts());
     std::vector<CellRecord> conflicts;
     size_t networks = 0, written = 0, merged = 0, lost = 0;
+    const auto reportLost = [&](const UnreachableCell& cell) {
+        ReportLine(report, cell);
+        ++lost;
+    };
     unsigned long long outputBytes = 0;
     std::string failure;
     const bool done = spool.ForEachNetwork([&](CellRecord* cells, size_t count) {
@@ -231,7 +199,7 @@ int wmain(int argc, wchar_t** argv) {
             failure = "cannot write " + name + ".csv.part";
             return false;
         }
-        const bool ok = WriteDatabase(file, cells, kept, writers, report, lost, outputBytes);
+        const bool ok = pipeline.Write(file, cells, kept, reportLost, outputBytes);
         CloseHandle(file);
         if (!ok || !MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             DeleteFileW(part.c_str());

@@ -95,6 +95,14 @@ TEST(ConverterTest, DamagedInputWritesNothing) {
     EXPECT_NE(std::string::npos, output.find("the compressed data ends early; nothing written"))
         << output;
     EXPECT_FALSE(Exists(folder + L"out\\23001.csv"));
+    // Damage found while the lines before it are parsed (the text is read ahead).
+    gzip = Gzip(MadeUpExport(200000, 3));
+    WriteFileBytes(folder + L"cut-late.gz", gzip.substr(0, gzip.size() * 3 / 4));
+    EXPECT_EQ(1u, Convert(L"--out \"" + folder + L"out\" \"" + folder + L"cut-late.gz\"", output,
+                          folder));
+    EXPECT_NE(std::string::npos, output.find("the compressed data ends early; nothing written"))
+        << output;
+    EXPECT_FALSE(Exists(folder + L"out\\23001.csv"));
 
     EXPECT_EQ(1u, Convert(L"--out \"" + folder + L"out\" \"" + folder + L"missing.csv\"", output,
                           folder));
