@@ -26,6 +26,10 @@ const WPARAM TodayRefresh = 0xF2;
 
 } // namespace
 
+StandardDialogTab::StandardDialogTab() {
+    caption = L"Nastavení Kestrelu";
+}
+
 PROPSHEETPAGEW* StandardDialogTab::CreatePages(HINSTANCE instance, HWND, int& count) {
     count = static_cast<int>(sizeof(Tabs) / sizeof(Tabs[0]));
     PROPSHEETPAGEW* pages = new PROPSHEETPAGEW[count]();

@@ -10,6 +10,7 @@ class KestrelTodayItem;
 // The item's settings sheet: basic settings, BTS databases, web service and map, About.
 class StandardDialogTab : public PropertyPage {
 public:
+    StandardDialogTab();
     PROPSHEETPAGEW* CreatePages(HINSTANCE instance, HWND parent, int& count) override;
 };
 

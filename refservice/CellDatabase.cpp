@@ -1,92 +1,132 @@
 #include "CellDatabase.h"
 
-#include <windows.h>
+#include <algorithm>
 
-#include <cstdlib>
-#include <sstream>
-#include <vector>
+#include "BtsDatabaseWriter.h"
 
 namespace {
 
-bool ParseLong(const std::string& text, long& value) {
-    if (text.empty()) {
-        return false;
-    }
-    char* end = nullptr;
-    value = std::strtol(text.c_str(), &end, 10);
-    return *end == '\0';
+uint64_t Hash(uint32_t network, uint32_t area, uint64_t cell) {
+    uint64_t h = (uint64_t(network) << 32 | area) * 0x9E3779B97F4A7C15ull;
+    h ^= cell + 0x632BE59BD9B4E019ull + (h << 6) + (h >> 2);
+    return h * 0xBF58476D1CE4E5B9ull;
 }
 
-bool IsNumber(const std::string& text) {
-    if (text.empty() || text.size() > 32) {
-        return false;
-    }
-    char* end = nullptr;
-    std::strtod(text.c_str(), &end);
-    return *end == '\0';
+bool SameCell(const CellRecord& record, uint32_t network, uint32_t area, uint64_t cell) {
+    return NetworkKey(record) == network && record.area == area && record.cell == cell;
 }
 
 } // namespace
 
 bool CellDatabase::Load(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    if (!reader.Open(path)) {
         return false;
     }
-    std::string text;
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-        text.append(buffer, read);
+    // Room for the file's cells at once: growing by doubling would copy them all again. An
+    // export line has some 60 to 80 bytes, gzip makes it four times smaller; room never used
+    // costs no memory.
+    WIN32_FILE_ATTRIBUTE_DATA file;
+    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &file)) {
+        const uint64_t size = uint64_t(file.nFileSizeHigh) << 32 | file.nFileSizeLow;
+        cells.reserve(cells.size() + size / (reader.Compressed() ? 12 : 48));
     }
-    CloseHandle(file);
-    AddCsv(text);
-    return true;
+    Take();
+    return reader.Error().empty();
 }
 
 size_t CellDatabase::AddCsv(const std::string& text) {
-    size_t taken = 0;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        std::vector<std::string> fields;
-        std::istringstream parts(line);
-        std::string field;
-        while (fields.size() < 9 && std::getline(parts, field, ',')) {
-            fields.push_back(field);
-        }
-        long mcc, net, area, cell;
-        if (fields.size() < 8 || !ParseLong(fields[1], mcc) || !ParseLong(fields[2], net) ||
-            !ParseLong(fields[3], area) || !ParseLong(fields[4], cell) || !IsNumber(fields[6]) ||
-            !IsNumber(fields[7])) {
-            continue;
-        }
-        Add(mcc, net, area, cell, fields[7], fields[6]);
-        ++taken;
+    reader.OpenText(text);
+    return Take();
+}
+
+size_t CellDatabase::Take() {
+    const size_t before = cells.size();
+    while (reader.NextBatch(cells)) {
     }
+    const size_t taken = cells.size() - before;
+    Index();
     return taken;
 }
 
-void CellDatabase::Add(int mcc, int net, long area, long cell, const std::string& lat,
-                       const std::string& lon) {
-    cells[std::make_tuple(mcc, net, area, cell)] = {lat, lon};
+void CellDatabase::Index() {
+    SortCells(cells);
+    cells.resize(MergeDuplicates(cells.data(), cells.size(), nullptr));
+    // At most three quarters full, so that a lookup probes a slot or two.
+    size_t capacity = 16;
+    while (capacity * 3 < cells.size() * 4) {
+        capacity *= 2;
+    }
+    slots.assign(capacity, 0);
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const CellRecord& cell = cells[i];
+        uint64_t slot = Hash(NetworkKey(cell), cell.area, cell.cell) & (capacity - 1);
+        while (slots[slot] != 0) {
+            slot = (slot + 1) & (capacity - 1);
+        }
+        slots[slot] = static_cast<uint32_t>(i + 1);
+    }
 }
 
-bool CellDatabase::Find(const std::string& networkCode, long area, long cell,
+uint32_t CellDatabase::Slot(uint32_t network, uint32_t area, uint64_t cell) const {
+    const uint64_t mask = slots.size() - 1;
+    for (uint64_t slot = Hash(network, area, cell) & mask; slots[slot] != 0;
+         slot = (slot + 1) & mask) {
+        if (SameCell(cells[slots[slot] - 1], network, area, cell)) {
+            return slots[slot];
+        }
+    }
+    return 0;
+}
+
+bool CellDatabase::Find(const std::string& networkCode, uint64_t area, uint64_t cell,
                         Position& position) const {
-    long mcc, net;
-    if (networkCode.size() < 4 || networkCode.size() > 6 ||
-        !ParseLong(networkCode.substr(0, 3), mcc) || !ParseLong(networkCode.substr(3), net)) {
+    if (networkCode.size() < 5 || networkCode.size() > 6 || area > kMaxArea || slots.empty()) {
         return false;
     }
-    auto it = cells.find(std::make_tuple(static_cast<int>(mcc), static_cast<int>(net), area, cell));
-    if (it == cells.end()) {
+    // mcc * 1000 + network code, as NetworkKey: the first three digits, then the rest.
+    uint32_t mcc = 0, net = 0;
+    for (size_t i = 0; i < networkCode.size(); ++i) {
+        const unsigned digit = static_cast<unsigned char>(networkCode[i]) - '0';
+        if (digit > 9) {
+            return false;
+        }
+        uint32_t& part = i < 3 ? mcc : net;
+        part = part * 10 + digit;
+    }
+    const uint32_t network = mcc * 1000 + net;
+    const uint32_t found = Slot(network, static_cast<uint32_t>(area), cell);
+    if (found == 0) {
         return false;
     }
-    position = it->second;
+    const CellRecord& record = cells[found - 1];
+    position.lat = CoordinateText(record.lat, record.latDecimals);
+    position.lon = CoordinateText(record.lon, record.lonDecimals);
     return true;
+}
+
+bool CellDatabase::BtsDatabase(const std::string& networkId, std::string& bytes) const {
+    uint16_t mcc, net;
+    if (!ParseNetworkId(networkId, mcc, net)) {
+        return false;
+    }
+    const uint32_t network = uint32_t(mcc) * 1000 + net;
+    auto byNetwork = [](const CellRecord& cell, uint32_t key) { return NetworkKey(cell) < key; };
+    auto begin = std::lower_bound(cells.begin(), cells.end(), network, byNetwork);
+    auto end = std::lower_bound(begin, cells.end(), network + 1, byNetwork);
+    if (begin == end) {
+        return false;
+    }
+    BtsDatabaseWriter writer(reader.Districts());
+    std::vector<UnreachableCell> unreachable;
+    bytes.clear();
+    writer.AppendNetwork(&*begin, end - begin, bytes, unreachable);
+    return true;
+}
+
+size_t CellDatabase::Networks() const {
+    size_t count = 0;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        count += i == 0 || NetworkKey(cells[i]) != NetworkKey(cells[i - 1]);
+    }
+    return count;
 }

@@ -56,16 +56,17 @@ std::map<std::string, std::string> ParseQuery(const std::string& query) {
     return values;
 }
 
-bool ParseDecimal(const std::string& text, long& value) {
-    if (text.empty() || text.size() > 10) {
+bool ParseDecimal(const std::string& text, uint64_t& value) {
+    if (text.empty() || text.size() > 12) {
         return false;
     }
+    value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') {
             return false;
         }
+        value = value * 10 + (c - '0');
     }
-    value = std::strtol(text.c_str(), nullptr, 10);
     return true;
 }
 
@@ -73,6 +74,30 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() &&
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
+
+// The cryptographic provider, acquired once: acquiring it takes milliseconds, far longer than
+// the rest of a request.
+class HashProvider {
+public:
+    static HashProvider& Instance() {
+        static HashProvider provider;
+        return provider;
+    }
+    HCRYPTPROV Handle() const { return handle; }
+
+private:
+    HashProvider() {
+        if (!CryptAcquireContextW(&handle, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+            handle = 0;
+        }
+    }
+    ~HashProvider() {
+        if (handle) {
+            CryptReleaseContext(handle, 0);
+        }
+    }
+    HCRYPTPROV handle = 0;
+};
 
 HttpReply NotFound() {
     HttpReply reply;
@@ -117,9 +142,9 @@ std::string RefService::ExpectedHash(const std::string& accessCode, const std::s
     std::string text = accessCode + cellId;
     BYTE digest[16] = {};
     DWORD size = sizeof(digest);
-    HCRYPTPROV provider = 0;
+    const HCRYPTPROV provider = HashProvider::Instance().Handle();
     HCRYPTHASH hash = 0;
-    bool ok = CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT);
+    bool ok = provider != 0;
     if (ok) {
         ok = CryptCreateHash(provider, CALG_MD5, 0, 0, &hash) &&
              CryptHashData(hash, reinterpret_cast<const BYTE*>(text.data()),
@@ -128,7 +153,6 @@ std::string RefService::ExpectedHash(const std::string& accessCode, const std::s
         if (hash) {
             CryptDestroyHash(hash);
         }
-        CryptReleaseContext(provider, 0);
     }
     if (!ok) {
         return std::string();
@@ -176,7 +200,7 @@ HttpReply RefService::Query(const std::map<std::string, std::string>& query) {
         auto it = query.find(name);
         return it == query.end() ? std::string() : it->second;
     };
-    long lac = 0, cellId = 0, network = 0;
+    uint64_t lac = 0, cellId = 0, network = 0;
     const std::string networkCode = value("networkCode");
     if (value("keyName").empty() || value("hash").empty() || !ParseDecimal(value("lac"), lac) ||
         !ParseDecimal(value("cellId"), cellId) || networkCode.size() < 5 ||
@@ -263,6 +287,14 @@ HttpReply RefService::Handle(const std::string& target) {
     }
     if (path.compare(0, 7, "/files/") == 0) {
         return File(UrlDecode(path.substr(7)));
+    }
+    if (path.compare(0, 7, "/gsmdb/") == 0 && EndsWith(path, ".csv")) {
+        HttpReply reply;
+        reply.contentType = "text/csv";
+        if (!cells.BtsDatabase(path.substr(7, path.size() - 11), reply.body)) {
+            return NotFound();
+        }
+        return reply;
     }
     return NotFound();
 }

@@ -14,7 +14,8 @@ struct HttpReply {
 
 // The reference cell-position service: answers
 //   .../GsmQuery?keyName=K&hash=H&networkCode=NC&lac=L&cellId=C
-// with the data-contract XML reply; serves files under /files/ and a small map under /map.
+// with the data-contract XML reply; serves each network's BTS database, written from its
+// cells, under /gsmdb/<network id>.csv, files under /files/ and a small map under /map.
 class RefService {
 public:
     enum {

@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <string>
 
+#include <vector>
+
 #include "HttpServer.h"
+#include "ProcessMemory.h"
 #include "RefService.h"
 
 namespace {
@@ -46,7 +49,7 @@ int Usage() {
 int wmain(int argc, wchar_t** argv) {
     RefService service;
     unsigned short port = 8080;
-    bool cellsGiven = false;
+    std::vector<std::wstring> cellFiles;
     bool keysGiven = false;
     DWORD seconds = INFINITE;
     for (int i = 1; i < argc; ++i) {
@@ -58,11 +61,7 @@ int wmain(int argc, wchar_t** argv) {
         if (option == L"--port") {
             port = static_cast<unsigned short>(_wtoi(value));
         } else if (option == L"--cells") {
-            if (!service.Cells().Load(value)) {
-                std::fprintf(stderr, "cannot read %ls\n", value);
-                return 1;
-            }
-            cellsGiven = true;
+            cellFiles.push_back(value);
         } else if (option == L"--keys") {
             if (!service.LoadKeys(value)) {
                 std::fprintf(stderr, "cannot read %ls\n", value);
@@ -87,9 +86,26 @@ int wmain(int argc, wchar_t** argv) {
             return Usage();
         }
     }
-    if (!cellsGiven) {
-        service.Cells().Load(BesideProgram(L"refservice-cells.csv"));
+    if (cellFiles.empty()) {
+        cellFiles.push_back(BesideProgram(L"refservice-cells.csv"));
     }
+    LARGE_INTEGER start, stop, frequency;
+    QueryPerformanceCounter(&start);
+    for (const std::wstring& file : cellFiles) {
+        if (!service.Cells().Load(file)) {
+            std::fprintf(stderr, "%s\n", service.Cells().Error().c_str());
+            return 1;
+        }
+    }
+    QueryPerformanceCounter(&stop);
+    QueryPerformanceFrequency(&frequency);
+    const CellExportReader::Counts& counts = service.Cells().Counts();
+    std::printf("refservice: %zu cells of %zu networks loaded in %.1f s (%llu lines, %llu "
+                "malformed), memory %.0f MB, peak %.0f MB\n",
+                service.Cells().Size(), service.Cells().Networks(),
+                double(stop.QuadPart - start.QuadPart) / double(frequency.QuadPart), counts.lines,
+                counts.malformed, double(CurrentMemoryBytes()) / (1 << 20),
+                double(PeakMemoryBytes()) / (1 << 20));
     if (!keysGiven) {
         service.LoadKeys(BesideProgram(L"refservice-keys.txt"));
     }
@@ -98,8 +114,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "cannot listen on 127.0.0.1:%u\n", port);
         return 1;
     }
-    std::printf("refservice: %u cells, listening on http://127.0.0.1:%u/\n",
-                static_cast<unsigned>(service.Cells().Size()), server.Port());
+    std::printf("refservice: listening on http://127.0.0.1:%u/\n", server.Port());
     std::fflush(stdout);
     g_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);

@@ -16,4 +16,9 @@ public:
 
     // Modal: returns when the sheet has closed.
     void Show(HINSTANCE instance, HWND parent);
+
+protected:
+    // The sheet's title where the platform shows one (the desktop's caption bar); the device's
+    // full-screen sheet has none. Not owned.
+    const wchar_t* caption = nullptr;
 };

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: the Today screen with the Kestrel item on the simulated radio.
 #
-#   tools/demo.sh [--scenario FILE] [--modem PORT|sim[:DIALECT]] [--vga] [--headless] [--out DIR]
+#   tools/demo.sh [--scenario FILE] [--cells FILE] [--modem PORT|sim[:DIALECT]] [--vga]
+#                 [--headless] [--out DIR]
 #
 # Builds what is missing, installs Kestrel into a Wine prefix of its own for the demo (with
 # installer.exe, as the package goes onto the device), points the radio at the scenario, starts
@@ -10,21 +11,26 @@
 # and leaves screenshots, the item's text transcript and the cell log in the output folder.
 # --modem reads the radio from a modem (/dev/ttyUSB2, COM5 or tcp:HOST:PORT) or from the modem
 # simulator walking the scenario (sim, sim:quectel, ...). See docs/demo.md and docs/ril-modem.md.
+# --cells runs it on an OpenCellID export: its BTS databases, its cells in the reference
+# service and a radio walk through its first cells. See docs/demo.md.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
 
 scenario="$KESTREL_ROOT/demo/kestrel-demo.txt"
 modem=""
+scenario_given=0
+cells=""
 vga=0
 headless=0
 out=""
 usage() {
-    sed -n '4,14p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '4,15p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 1
 }
 while [ $# -gt 0 ]; do
     case "$1" in
-    --scenario) [ $# -ge 2 ] || usage; scenario=$(realpath "$2"); shift 2 ;;
+    --scenario) [ $# -ge 2 ] || usage; scenario=$(realpath "$2"); scenario_given=1; shift 2 ;;
+    --cells) [ $# -ge 2 ] || usage; cells=$(realpath "$2"); shift 2 ;;
     --modem) [ $# -ge 2 ] || usage; modem=$2; shift 2 ;;
     --vga) vga=1; shift ;;
     --headless) headless=1; shift ;;
@@ -33,6 +39,7 @@ while [ $# -gt 0 ]; do
     esac
 done
 [ -f "$scenario" ] || { kestrel_log "no scenario $scenario"; exit 1; }
+[ -z "$cells" ] || [ -f "$cells" ] || { kestrel_log "no cell export $cells"; exit 1; }
 
 if [ "$vga" = 1 ]; then
     width=480 height=640 dpi=192 scale=2
@@ -48,6 +55,18 @@ fi
 mkdir -p "$out"
 out=$(realpath "$out")
 
+# The first text matching a pattern in a program's log, waited for up to 20 s (a server
+# started in the background prints its address once it listens); empty when none came.
+first_match() {
+    local found=""
+    for _ in $(seq 1 100); do
+        found=$(grep -o "$1" "$2" 2>/dev/null | head -1 || true)
+        [ -n "$found" ] && break
+        sleep 0.2
+    done
+    echo "$found"
+}
+
 # Wine paths of Linux files: the prefix maps / to Z:.
 winpath() { local p; p=$(realpath -m "$1"); echo "Z:${p//\//\\}"; }
 regpath() { winpath "$1" | sed 's/\\/\\\\/g'; }
@@ -60,7 +79,8 @@ bin="$KESTREL_BUILD/bin"
 package="$KESTREL_BUILD/package"
 needed=(package/KestrelToday.dll package/KestrelSetupDll.dll
     package/Kestrel.manifest bin/installer.exe bin/todayhost.exe bin/ril.dll bin/aygshell.dll
-    bin/cellcore.dll bin/shellexec.dll bin/htmlview.dll bin/refservice.exe bin/modemsim.exe)
+    bin/cellcore.dll bin/shellexec.dll bin/htmlview.dll bin/refservice.exe bin/modemsim.exe
+    bin/cells2btsdb.exe)
 missing=0
 for f in "${needed[@]}"; do [ -f "$KESTREL_BUILD/$f" ] || missing=1; done
 if [ "$missing" = 1 ] || [ "${KESTREL_DEMO_REBUILD:-0}" = 1 ]; then
@@ -71,7 +91,7 @@ if [ "$missing" = 1 ] || [ "${KESTREL_DEMO_REBUILD:-0}" = 1 ]; then
         ${KESTREL_SUBDIRS:+"-DKESTREL_SUBDIRS=$KESTREL_SUBDIRS"} \
         >"$KESTREL_BUILD.configure.log" 2>&1 || { cat "$KESTREL_BUILD.configure.log" >&2; exit 1; }
     cmake --build "$KESTREL_BUILD" --target kestrel_package installer todayhost ril \
-        aygshell cellcore shellexec htmlview refservice modemsim
+        aygshell cellcore shellexec htmlview refservice modemsim cells2btsdb
 fi
 for f in "${needed[@]}"; do
     [ -f "$KESTREL_BUILD/$f" ] || { kestrel_log "missing $KESTREL_BUILD/$f after the build"; exit 1; }
@@ -84,8 +104,9 @@ trap 'exit 130' INT TERM
 kestrel_prefix
 drive="$WINEPREFIX/drive_c"
 rm -f "$drive/gsminfo.txt" "$drive/ril-errors.txt" "$out/ril-trace.txt"
-# The BTS database of the demo's network, for the detail page.
-if [ -d "$KESTREL_ROOT/demo/GsmDb" ]; then
+# The BTS database of the demo's network, for the detail page (with --cells: converted below).
+rm -f "$drive"/GsmDb/*.csv
+if [ -z "$cells" ] && [ -d "$KESTREL_ROOT/demo/GsmDb" ]; then
     mkdir -p "$drive/GsmDb"
     cp "$KESTREL_ROOT"/demo/GsmDb/*.csv "$drive/GsmDb/" 2>/dev/null || true
 fi
@@ -98,19 +119,30 @@ fi
 kestrel_display "${width}x${height}x24"
 kestrel_wineserver
 
+# An export of the user's: its databases in the device's BTS folder, a walk through its cells.
+service_cells=()
+sources=("$KESTREL_ROOT/demo/GsmDb" files)
+if [ -n "$cells" ]; then
+    kestrel_log "converting $cells"
+    wine "$bin/cells2btsdb.exe" --out "$(winpath "$drive/GsmDb")" --report "$(winpath "$out/unreachable-cells.csv")" \
+        "$(winpath "$cells")" >"$out/cells2btsdb.log" 2>&1 </dev/null ||
+        { cat "$out/cells2btsdb.log" >&2; kestrel_log "the export cannot be converted"; exit 1; }
+    if [ "$scenario_given" = 0 ]; then
+        scenario="$out/cells-walk.txt"
+        python3 "$KESTREL_ROOT/demo/cells-walk.py" "$cells" "$scenario"
+    fi
+    service_cells=(--cells "$(winpath "$cells")")
+    sources=("$drive/GsmDb" gsmdb)
+fi
+
 # The reference cell-position service with its demo cells, on a free port of 127.0.0.1; it
 # also serves the demo's BTS databases, the sources of the "Databáze BTS" page. It stops on
 # its own after an hour should this script be killed before it stops it.
 wine "$bin/refservice.exe" --port 0 --seconds 3600 --files "$(winpath "$KESTREL_ROOT/demo/GsmDb")" \
-    >"$out/refservice.log" 2>&1 </dev/null &
+    "${service_cells[@]}" >"$out/refservice.log" 2>&1 </dev/null &
 service_pid=$!
 kestrel_started_pids+=("$service_pid")
-service=""
-for _ in $(seq 1 100); do
-    service=$(grep -o 'http://127\.0\.0\.1:[0-9]*' "$out/refservice.log" 2>/dev/null | head -1 || true)
-    [ -n "$service" ] && break
-    sleep 0.2
-done
+service=$(first_match 'http://127\.0\.0\.1:[0-9]*' "$out/refservice.log")
 [ -n "$service" ] || { kestrel_log "the reference service did not start, see $out/refservice.log"; exit 1; }
 kestrel_log "reference cell-position service at $service"
 
@@ -125,11 +157,7 @@ sim | sim:*)
     wine "$bin/modemsim.exe" --scenario "$(winpath "$scenario")" --dialect "${dialect:-quectel}" \
         --port 0 --seconds 3600 >"$out/modemsim.log" 2>&1 </dev/null &
     kestrel_started_pids+=($!)
-    for _ in $(seq 1 100); do
-        ril_port=$(grep -o '127\.0\.0\.1:[0-9]*' "$out/modemsim.log" 2>/dev/null | head -1 || true)
-        [ -n "$ril_port" ] && break
-        sleep 0.2
-    done
+    ril_port=$(first_match '127\.0\.0\.1:[0-9]*' "$out/modemsim.log")
     [ -n "$ril_port" ] || { kestrel_log "the modem simulator did not start, see $out/modemsim.log"; exit 1; }
     ril_port="tcp:$ril_port"
     ;;
@@ -175,7 +203,7 @@ reg="$out/kestrel-demo.reg"
     echo "\"AutoMapAfterStart\"=dword:00000001"
     echo
     # The BTS folder and one download source per demo database ("Stáhnout vše").
-    "$KESTREL_ROOT/demo/btsdb-sources.sh" "${service##*:}"
+    "$KESTREL_ROOT/demo/btsdb-sources.sh" "${service##*:}" '\GsmDb\' "${sources[@]}"
     echo
     echo "[HKEY_LOCAL_MACHINE\\Software\\KestrelDevice\\Ril]"
     echo "\"Scenario\"=\"$(regpath "$scenario")\""

@@ -24,6 +24,7 @@ kestrel_install_packages() {
     command -v Xvfb >/dev/null || missing+=(xvfb)
     command -v xdpyinfo >/dev/null || missing+=(x11-utils)
     [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+    [ -f /usr/x86_64-w64-mingw32/include/zlib.h ] || missing+=(libz-mingw-w64-dev)
     command -v cmake >/dev/null || missing+=(cmake)
     command -v ninja >/dev/null || missing+=(ninja-build)
     command -v python3 >/dev/null || missing+=(python3)

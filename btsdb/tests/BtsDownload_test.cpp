@@ -5,6 +5,7 @@
 #include <memory>
 #include <regex>
 
+#include "CSVReader.h"
 #include "DatabaseFolder.h"
 #include "HttpServer.h"
 #include "RefService.h"
@@ -184,6 +185,28 @@ TEST_F(DownloadTest, MissingFolderIsCreatedAndAnEmptyListDownloadsNothing) {
     page->Command(IDC_BTSDB_DOWNLOAD);
     EXPECT_EQ(Database23001, ReadFileBytes(std::wstring(Folder) + L"23001.csv"));
     ExpectEditingView();
+}
+
+// The reference service writes each network's database from its cells; the page downloads it
+// like any other source and the reader finds the cells in it, also the one whose id occurs in
+// the other line.
+TEST_F(DownloadTest, ConvertedDatabaseFromTheReferenceService) {
+    service.Cells().AddCsv("GSM,230,1,100,1234,0,14.4312,50.0812,900,3,1,0,1600000000,0\n"
+                           "GSM,230,1,100,12,0,14.4212,50.0874,800,12,1,0,1600000000,0\n"
+                           "LTE,230,3,200,26283273,0,16.6,49.2,1000,4,1,0,1600000000,0\n");
+    StoreSource(L"23001", Url("/gsmdb/23001.csv").c_str());
+    StoreSource(L"23003", Url("/gsmdb/23003.csv").c_str());
+    OpenPageWithFolder(Folder);
+    page->Command(IDC_BTSDB_DOWNLOAD);
+    ExpectEditingView();
+    EXPECT_EQ(service.Handle("/gsmdb/23001.csv").body,
+              ReadFileBytes(std::wstring(Folder) + L"23001.csv"));
+    CSVReader reader(Folder);
+    BtsRecord twelve = reader.GetExtendedInformation(L"100", L"12", L"23001");
+    EXPECT_EQ(L"12", twelve[1]);
+    EXPECT_EQ(L"50.0874", twelve[8]);
+    EXPECT_EQ(L"1234", reader.GetExtendedInformation(L"100", L"1234", L"23001")[1]);
+    EXPECT_EQ(L"LTE eNB 102669/9", reader.GetExtendedInformation(L"200", L"26283273", L"23003")[5]);
 }
 
 } // namespace

@@ -15,6 +15,8 @@ const DWORD LongHoldMilliseconds = 1000;
 
 const wchar_t DoneButtonProperty[] = L"Kestrel.SHDoneButton";
 const wchar_t FullScreenProperty[] = L"Kestrel.SHFullScreen";
+// Marks the OK button that stands for the Done button.
+const wchar_t DoneButtonWindowProperty[] = L"Kestrel.DoneButtonWindow";
 
 // The input panel button of dialog templates: the device raises the input panel when an edit
 // of the dialog gets the focus. Here there is no input panel; the control stays invisible.
@@ -36,20 +38,54 @@ bool RegisterSipPref() {
     return sipPrefClass != 0;
 }
 
-// Sizes a dialog to the screen; without full screen it leaves the navigation bar at the top
-// and the menu bar at the bottom (26 pixels each at 96 dpi).
+int BarHeight(HWND window) {
+    HDC dc = GetDC(window);
+    int bar = MulDiv(26, GetDeviceCaps(dc, LOGPIXELSY), 96);
+    ReleaseDC(window, dc);
+    return bar;
+}
+
+// Sizes a dialog to the work area, the screen below the shell's navigation bar; without full
+// screen it also leaves the menu bar at the bottom (26 pixels at 96 dpi), and the navigation
+// bar when no shell has reserved it. A property sheet's page is left to its sheet.
 void SizeDialog(HWND dialog, bool fullScreen) {
-    int width = GetSystemMetrics(SM_CXSCREEN);
-    int height = GetSystemMetrics(SM_CYSCREEN);
-    int top = 0;
+    if (GetWindowLongPtrW(dialog, GWL_STYLE) & WS_CHILD)
+        return;
+    RECT area;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     if (!fullScreen) {
-        HDC dc = GetDC(dialog);
-        int bar = MulDiv(26, GetDeviceCaps(dc, LOGPIXELSY), 96);
-        ReleaseDC(dialog, dc);
-        top = bar;
-        height -= 2 * bar;
+        int bar = BarHeight(dialog);
+        if (area.top < bar)
+            area.top = bar;
+        area.bottom -= bar;
     }
-    SetWindowPos(dialog, nullptr, 0, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(dialog, nullptr, area.left, area.top, area.right - area.left,
+                 area.bottom - area.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The device shows a dialog's Done button as "ok" in the navigation bar. Here it is an OK
+// button in the bottom right corner of the dialog, where nothing of the item's pages lies.
+void ShowDoneButton(HWND dialog, bool show) {
+    HWND button = GetDlgItem(dialog, IDOK);
+    if (!show) {
+        if (button && GetPropW(button, DoneButtonWindowProperty))
+            DestroyWindow(button);
+        return;
+    }
+    if (button || (GetWindowLongPtrW(dialog, GWL_STYLE) & WS_CHILD))
+        return;
+    RECT client;
+    GetClientRect(dialog, &client);
+    int height = BarHeight(dialog) - 4;
+    int width = 2 * height;
+    button =
+        CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON,
+                        client.right - width - 4, client.bottom - height - 4, width, height, dialog,
+                        reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDOK)), module, nullptr);
+    if (!button)
+        return;
+    SetPropW(button, DoneButtonWindowProperty, button);
+    SendMessageW(button, WM_SETFONT, SendMessageW(dialog, WM_GETFONT, 0, 0), FALSE);
 }
 
 // Moves are measured from where the pointer was when the gesture began, on the screen: callers
@@ -116,6 +152,8 @@ BOOL WINAPI SHFullScreen(HWND requester, DWORD state) {
 BOOL WINAPI SHDoneButton(HWND requester, DWORD state) {
     if (!IsWindow(requester))
         return FALSE;
+    if (state == SHDB_SHOW || state == SHDB_HIDE)
+        ShowDoneButton(requester, state == SHDB_SHOW);
     return SetPropW(requester, DoneButtonProperty,
                     reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(state)));
 }

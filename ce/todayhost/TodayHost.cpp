@@ -65,6 +65,8 @@ TodayHost::TodayHost(HINSTANCE instance, std::wstring itemsKey, std::wstring bac
 
 TodayHost::~TodayHost() {
     UnloadItems();
+    if (workAreaReserved)
+        SystemParametersInfoW(SPI_SETWORKAREA, 0, &savedWorkArea, 0);
     if (window)
         DestroyWindow(window);
     if (backgroundDC) {
@@ -97,6 +99,13 @@ bool TodayHost::Create() {
     lstrcpyW(font.lfFaceName, L"Tahoma");
     ReleaseDC(window, dc);
     barFont = CreateFontIndirectW(&font);
+    // As on the device, the navigation bar is not part of the work area: full-screen dialogs
+    // and sheets of the items lie below it.
+    if (SystemParametersInfoW(SPI_GETWORKAREA, 0, &savedWorkArea, 0)) {
+        RECT work = {0, NavigationBarHeight(), GetSystemMetrics(SM_CXSCREEN),
+                     GetSystemMetrics(SM_CYSCREEN)};
+        workAreaReserved = SystemParametersInfoW(SPI_SETWORKAREA, 0, &work, 0) != FALSE;
+    }
     RenderBackground();
     // Items find their registration (and so their settings key) through the environment.
     SetEnvironmentVariableW(L"KESTREL_TODAY_ITEMS", itemsKey.c_str());
@@ -302,12 +311,35 @@ void TodayHost::Navigate(UINT key) {
     }
 }
 
+namespace {
+
+// The title the shell gives an item's options dialog: the item's name, set as the dialog
+// becomes active, before it is first drawn.
+const wchar_t* optionsTitle = nullptr;
+HHOOK optionsHook = nullptr;
+
+LRESULT CALLBACK TitleOptions(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && optionsTitle) {
+        SetWindowTextW(reinterpret_cast<HWND>(wParam), optionsTitle);
+        optionsTitle = nullptr;
+    }
+    return CallNextHookEx(optionsHook, code, wParam, lParam);
+}
+
+} // namespace
+
 bool TodayHost::OpenOptions(TodayItem* item) {
     if (!item || !item->optionsProc)
         return false;
     ++itemDepth;
+    optionsTitle = item->record.szName;
+    optionsHook = SetWindowsHookExW(WH_CBT, TitleOptions, nullptr, GetCurrentThreadId());
     DialogBoxParamW(item->module, MAKEINTRESOURCEW(IDD_TODAY_CUSTOM), window,
                     reinterpret_cast<DLGPROC>(item->optionsProc), 0);
+    if (optionsHook)
+        UnhookWindowsHookEx(optionsHook);
+    optionsHook = nullptr;
+    optionsTitle = nullptr;
     --itemDepth;
     return true;
 }

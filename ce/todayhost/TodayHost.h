@@ -102,4 +102,7 @@ private:
     HGDIOBJ savedBackgroundBitmap = nullptr;
     HFONT barFont = nullptr;
     TodayHostObserver* observer = nullptr;
+    // The work area before the host reserved its navigation bar, given back at the end.
+    RECT savedWorkArea = {};
+    bool workAreaReserved = false;
 };

@@ -28,11 +28,7 @@ inline std::wstring BinFolder() {
 }
 
 inline void SetItemValue(const wchar_t* name, DWORD value) {
-    HKEY key;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, ItemKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                    nullptr);
-    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
-    RegCloseKey(key);
+    harness::SetKeyDWORD(ItemKey, name, value);
 }
 
 inline bool LibraryLoaded() {
@@ -48,13 +44,7 @@ public:
         harness::WriteTextFile(ScenarioPath, scenario);
         SetEnvironmentVariableW(L"KESTREL_RIL_SCENARIO", ScenarioPath);
         SetEnvironmentVariableW(L"KESTREL_RIL_MODE", L"cycle");
-        HKEY key;
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, ItemKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr);
-        std::wstring dll = BinFolder() + L"KestrelToday.dll";
-        RegSetValueExW(key, L"DLL", 0, REG_SZ, reinterpret_cast<const BYTE*>(dll.c_str()),
-                       static_cast<DWORD>((dll.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
+        harness::SetKeyString(ItemKey, L"DLL", BinFolder() + L"KestrelToday.dll");
         SetItemValue(L"Type", tlitCustom);
         SetItemValue(L"Enabled", 1);
         SetItemValue(L"Options", 1);

@@ -166,4 +166,78 @@ TEST_F(SettingsSheetTest, CancelAfterLeavingAPageKeepsWhatLeavingStored) {
     EXPECT_EQ(L"Kestrel verze: 0.10.0\n", version);
 }
 
+// What the sheet looked like on the screen, gathered by the helper thread.
+struct SheetForm {
+    RECT sheet = {};
+    std::wstring caption;
+    LONG_PTR tabStyle = 0;
+    int tabRows = 0;
+    RECT tabs = {};
+    RECT ok = {};
+    RECT cancel = {};
+    bool buttonsVisible = false;
+    int pagesInside = 0;
+};
+
+RECT ScreenRect(HWND window) {
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+bool Inside(const RECT& inner, const RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+TEST_F(SettingsSheetTest, TakesTheDeviceFormBelowTheNavigationBarAndClosesWithATapOnOk) {
+    // The work area as the Today host leaves it: the screen below its navigation bar.
+    RECT saved;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &saved, 0);
+    RECT work = {0, 26, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_SETWORKAREA, 0, &work, 0);
+    SheetForm form;
+    OpenSheet([&](HWND sheet) {
+        form.sheet = ScreenRect(sheet);
+        wchar_t caption[64] = L"";
+        GetWindowTextW(sheet, caption, 64);
+        form.caption = caption;
+        HWND tabs = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
+        form.tabStyle = GetWindowLongPtrW(tabs, GWL_STYLE);
+        form.tabRows = static_cast<int>(SendMessageW(tabs, TCM_GETROWCOUNT, 0, 0));
+        form.tabs = ScreenRect(tabs);
+        HWND ok = GetDlgItem(sheet, IDOK);
+        form.ok = ScreenRect(ok);
+        form.cancel = ScreenRect(GetDlgItem(sheet, IDCANCEL));
+        form.buttonsVisible = IsWindowVisible(ok) && IsWindowVisible(GetDlgItem(sheet, IDCANCEL));
+        for (int tab = 0; tab < 4; ++tab) {
+            SendMessageW(sheet, PSM_SETCURSEL, tab, 0);
+            if (Inside(ScreenRect(CurrentPage(sheet)), form.tabs))
+                ++form.pagesInside;
+        }
+        // A tap on OK, as the Today host posts it.
+        RECT okClient;
+        GetClientRect(ok, &okClient);
+        LPARAM point = MAKELPARAM(okClient.right / 2, okClient.bottom / 2);
+        PostMessageW(ok, WM_LBUTTONDOWN, MK_LBUTTON, point);
+        PostMessageW(ok, WM_LBUTTONUP, 0, point);
+        WaitUntilGone(sheet);
+    });
+    SystemParametersInfoW(SPI_SETWORKAREA, 0, &saved, 0);
+
+    EXPECT_EQ(work.top, form.sheet.top);
+    EXPECT_EQ(work.left, form.sheet.left);
+    EXPECT_EQ(work.right, form.sheet.right);
+    EXPECT_EQ(work.bottom, form.sheet.bottom);
+    EXPECT_EQ(L"Nastavení Kestrelu", form.caption);
+    EXPECT_EQ(1, form.tabRows);
+    EXPECT_TRUE(form.tabStyle & TCS_BOTTOM);
+    EXPECT_TRUE(form.buttonsVisible);
+    EXPECT_TRUE(Inside(form.ok, work));
+    EXPECT_TRUE(Inside(form.cancel, work));
+    EXPECT_GE(form.ok.top, form.tabs.bottom);
+    EXPECT_EQ(4, form.pagesInside);
+    EXPECT_FALSE(fixture.item->IsMonitoring());
+}
+
 } // namespace

@@ -16,21 +16,31 @@ inline void DeleteSettings() {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, SettingsKey);
 }
 
-inline void SetDWORD(const wchar_t* name, DWORD value) {
+// A DWORD under HKEY_LOCAL_MACHINE\keyPath, the key made when missing.
+inline void SetKeyDWORD(const wchar_t* keyPath, const wchar_t* name, DWORD value) {
     HKEY key;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, SettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                     nullptr);
     RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
     RegCloseKey(key);
 }
 
-inline void SetString(const wchar_t* name, const std::wstring& text) {
+inline void SetKeyString(const wchar_t* keyPath, const wchar_t* name, const std::wstring& text) {
     HKEY key;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, SettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                     nullptr);
     RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
+}
+
+// The item's settings.
+inline void SetDWORD(const wchar_t* name, DWORD value) {
+    SetKeyDWORD(SettingsKey, name, value);
+}
+
+inline void SetString(const wchar_t* name, const std::wstring& text) {
+    SetKeyString(SettingsKey, name, text);
 }
 
 inline bool ReadDWORD(const wchar_t* name, DWORD& value) {

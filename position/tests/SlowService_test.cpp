@@ -17,7 +17,8 @@ namespace {
 class SlowService : public ::testing::Test {
 protected:
     void SetUp() override {
-        service.Cells().Add(230, 1, 100, 1001, "50.1", "14.4");
+        service.Cells().AddCsv("radio,mcc,net,area,cell,unit,lon,lat,range\n"
+                               "GSM,230,1,100,1001,0,14.4,50.1,100\n");
         ASSERT_TRUE(server.Start(0));
         url = L"http://127.0.0.1:" + std::to_wstring(server.Port()) + L"/map?lat=50&lon=14";
     }

@@ -148,6 +148,36 @@ TEST(ReadWriteLock, ReaderArrivingWhileWriterWaitsGoesAfterIt) {
     EXPECT_FALSE(lock.HasWriterEvent());
 }
 
+TEST(ReadWriteLock, WriterHandsOverToAWaitingWriterBeforeWaitingReaders) {
+    ReadWriteLock lock;
+    std::vector<char> order;
+    std::atomic<bool> readerIn{false};
+    bool readerInDuringSecondWrite = true;
+    lock.AcquireWrite();
+    std::thread writer([&] {
+        lock.AcquireWrite();
+        order.push_back('W');
+        readerInDuringSecondWrite = readerIn;
+        lock.ReleaseWrite();
+    });
+    ASSERT_TRUE(Eventually([&] { return lock.HasWriterEvent(); }));
+    std::thread reader([&] {
+        lock.AcquireRead();
+        readerIn = true;
+        order.push_back('R');
+        lock.ReleaseRead();
+    });
+    ASSERT_TRUE(Eventually([&] { return lock.HasReaderEvent(); }));
+    order.push_back('F');
+    lock.ReleaseWrite();
+    writer.join();
+    reader.join();
+    EXPECT_EQ((std::vector<char>{'F', 'W', 'R'}), order);
+    EXPECT_FALSE(readerInDuringSecondWrite);
+    EXPECT_FALSE(lock.HasReaderEvent());
+    EXPECT_FALSE(lock.HasWriterEvent());
+}
+
 TEST(ReadWriteLock, WritersAreAloneUnderStress) {
     ReadWriteLock lock;
     std::atomic<int> activeReaders{0};

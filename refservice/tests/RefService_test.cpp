@@ -68,6 +68,33 @@ TEST_F(RefServiceTest, ServiceCodes) {
     EXPECT_EQ("3", Code(Ask("once@example", "ONCE", "23001", "100", "1001")));
 }
 
+// LTE, UMTS and NR cells answer as GSM cells do, with their area and cell id; NR ids take
+// 36 bits.
+TEST_F(RefServiceTest, EveryRadioAnswersByAreaAndCellId) {
+    service.Cells().AddCsv("LTE,230,1,300,268435455,0,14.5,50.1,100,1,1,0,0,0\n"
+                           "NR,230,1,16777215,68719476735,0,14.6,50.2,100,1,1,0,0,0\n");
+    EXPECT_EQ("0", Code(Ask("user@example", "SECRET", "23003", "200", "2001")));
+    std::string lte = Ask("user@example", "SECRET", "23001", "300", "268435455");
+    EXPECT_NE(std::string::npos, lte.find("<a:LAT>50.1</a:LAT><a:LON>14.5</a:LON>")) << lte;
+    std::string nr = Ask("user@example", "SECRET", "23001", "16777215", "68719476735");
+    EXPECT_NE(std::string::npos, nr.find("<a:LAT>50.2</a:LAT>")) << nr;
+    EXPECT_EQ("1001", Code(Ask("user@example", "SECRET", "23001", "300", "4294967295")));
+}
+
+// Each network's BTS database, written from the loaded cells.
+TEST_F(RefServiceTest, BtsDatabasePerNetwork) {
+    HttpReply database = service.Handle("/gsmdb/23001.csv?dummy=17");
+    EXPECT_EQ(200, database.status);
+    EXPECT_EQ("text/csv", database.contentType);
+    EXPECT_EQ("1001;GSM;100;;GSM 1001;;\xB1"
+              "800\xA0m;50.08746;14.42125\r\n",
+              database.body);
+    EXPECT_EQ(0u, service.Handle("/gsmdb/23003.csv").body.find("2001;UMTS;200;"));
+    EXPECT_EQ(404, service.Handle("/gsmdb/23002.csv").status);
+    EXPECT_EQ(404, service.Handle("/gsmdb/230001.csv").status);
+    EXPECT_EQ(404, service.Handle("/gsmdb/../23001.csv").status);
+}
+
 TEST_F(RefServiceTest, AbsoluteTargetFilesAndMap) {
     EXPECT_EQ("0", Code(service
                             .Handle("http://cells.example/S/GsmQuery?keyName=user@example&hash=" +

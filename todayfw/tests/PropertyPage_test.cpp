@@ -88,13 +88,39 @@ public:
     }
 };
 
+// No pages at all, or an empty array of them.
 class NoPages : public PropertyPage {
 public:
+    explicit NoPages(bool emptyArray) : emptyArray(emptyArray) {}
     PROPSHEETPAGEW* CreatePages(HINSTANCE, HWND, int& count) override {
         count = 0;
-        return nullptr;
+        return emptyArray ? new PROPSHEETPAGEW[1]() : nullptr;
     }
+
+private:
+    bool emptyArray;
 };
+
+// Counts the windows the thread creates while installed.
+class WindowCounter {
+public:
+    WindowCounter() {
+        created = 0;
+        hook = SetWindowsHookExW(WH_CBT, Count, nullptr, GetCurrentThreadId());
+    }
+    ~WindowCounter() { UnhookWindowsHookEx(hook); }
+    static int created;
+
+private:
+    static LRESULT CALLBACK Count(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HCBT_CREATEWND)
+            ++created;
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    HHOOK hook;
+};
+
+int WindowCounter::created = 0;
 
 } // namespace
 
@@ -145,6 +171,10 @@ TEST(PropertyPageTest, TwoPagesShowSwitchAndCloseWithOk) {
 }
 
 TEST(PropertyPageTest, NoPagesShowNothing) {
-    NoPages sheet;
-    sheet.Show(GetModuleHandleW(nullptr), nullptr);
+    for (bool emptyArray : {false, true}) {
+        WindowCounter windows;
+        NoPages sheet(emptyArray);
+        sheet.Show(GetModuleHandleW(nullptr), nullptr);
+        EXPECT_EQ(0, WindowCounter::created) << emptyArray;
+    }
 }
