@@ -100,16 +100,12 @@ int wmain(int argc, wchar_t** argv) {
         static_cast<long long>(end.privateBytes) - static_cast<long long>(warm.privateBytes);
     printf("\n%lu cycles (%.1f hours at the default 5 s interval)\n", end.cycles,
            end.cycles * 5 / 3600.0);
-    printf("after warm-up: handles %+ld (the item library's %+ld, of them locks of its C++ "
-           "runtime %+ld), GDI %+ld, USER %+ld, windows %+ld, threads %+ld: %s\n",
-           end.handles - warm.handles, end.libraryHandles - warm.libraryHandles,
-           end.runtimeLocks - warm.runtimeLocks, end.gdi - warm.gdi, end.user - warm.user,
-           end.windows - warm.windows, end.threads - warm.threads,
+    printf("after warm-up: handles %+ld (the item library's %+ld), GDI %+ld, USER %+ld, "
+           "windows %+ld, threads %+ld: %s\n",
+           end.handles - warm.handles, end.libraryHandles - warm.libraryHandles, end.gdi - warm.gdi,
+           end.user - warm.user, end.windows - warm.windows, end.threads - warm.threads,
            Verdict(end.handles <= warm.handles && end.gdi <= warm.gdi && end.user <= warm.user &&
                    end.threads <= warm.threads));
-    printf("after warm-up, less the C++ runtime's locks: handles %+ld: %s\n",
-           (end.handles - end.runtimeLocks) - (warm.handles - warm.runtimeLocks),
-           Verdict(end.handles - end.runtimeLocks <= warm.handles - warm.runtimeLocks));
     printf("private bytes: %+lld KB over the whole run, %+lld KB after warm-up: %s\n",
            privateGrowth / 1024, privateAfterWarm / 1024, Verdict(privateGrowth < 1024 * 1024));
     printf("longest time the window thread did not answer: %lu ms: %s\n",

@@ -84,6 +84,10 @@ void CellLogCheck::LogBlocked(bool isBlocked) {
     Add({isBlocked ? Kind::BlockedOn : Kind::BlockedOff, {}, 0, 0, 0});
 }
 
+void CellLogCheck::StretchStarted(unsigned long number) {
+    Add({Kind::Stretch, {}, static_cast<int>(number), 0, 0});
+}
+
 void CellLogCheck::NetworkReported(const std::wstring& id) {
     Event event = {Kind::Network, {}, 0, 0, 0};
     lstrcpynW(event.networkId, id.c_str(), 6);
@@ -141,6 +145,7 @@ CellLogCheck::Result CellLogCheck::Check(const std::string& logBytes) {
     Event lastWritten = {};
     std::wstring networkId = L"-----";
     size_t nextLine = 0;
+    int stretch = 0;
     for (const Event& event : events) {
         switch (event.kind) {
         case Kind::Created:
@@ -158,6 +163,9 @@ CellLogCheck::Result CellLogCheck::Check(const std::string& logBytes) {
             break;
         case Kind::Network:
             networkId = event.networkId;
+            break;
+        case Kind::Stretch:
+            stretch = event.lac;
             break;
         case Kind::Cell: {
             if (!enabled) {
@@ -182,8 +190,9 @@ CellLogCheck::Result CellLogCheck::Check(const std::string& logBytes) {
                 break;
             } else {
                 ++result.missing;
-                Problem(L"missing line " + Describe(cell, networkId) + L" (after " +
-                        std::to_wstring(result.written) + L" lines; the next reads " +
+                Problem(L"missing line " + Describe(cell, networkId) + L" (stretch " +
+                        std::to_wstring(stretch) + L", after " + std::to_wstring(result.written) +
+                        L" lines; the next reads " +
                         (nextLine < lines.size()
                              ? Describe(lines[nextLine].cell, lines[nextLine].networkId)
                              : std::wstring(L"nothing")) +

@@ -36,6 +36,8 @@ public:
     void WriterCreated();
     void LoggingSwitched(bool on);
     void LogBlocked(bool blocked);
+    // The soak's stretches, numbered from 1, so that a problem says where it arose.
+    void StretchStarted(unsigned long number);
     // On the radio layer's thread, before the writer sees the value.
     void NetworkReported(const std::wstring& id);
     void CellReported(const CellInfo& cell);
@@ -52,7 +54,8 @@ private:
         BlockedOn,
         BlockedOff,
         Network,
-        Cell
+        Cell,
+        Stretch
     };
     // Compact: a soak reports some ten thousand values a round. A cell's texts are the
     // decimal texts of signed numbers ("-1" when not reported), so numbers keep them whole.

@@ -120,6 +120,22 @@ SoakMeter::~SoakMeter() {
     }
 }
 
+SoakMeter::OwnWork::OwnWork(SoakMeter& meter) : meter(meter), started(ThreadSeconds()) {
+    ++meter.ownEpoch;
+}
+
+SoakMeter::OwnWork::~OwnWork() {
+    meter.ownSeconds += ThreadSeconds() - started;
+    ++meter.ownEpoch;
+}
+
+double SoakMeter::ThreadSeconds() {
+    FILETIME created, exited, kernel, user;
+    return GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)
+               ? Seconds(kernel) + Seconds(user)
+               : 0;
+}
+
 void SoakMeter::ExcludeThread(HANDLE thread) {
     if (excludedCount < 8 && thread) {
         DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(),
@@ -154,6 +170,7 @@ DWORD WINAPI SoakMeter::Watch(LPVOID parameter) {
     QueryPerformanceFrequency(&frequency);
     while (WaitForSingleObject(self->stop, kPingMs) == WAIT_TIMEOUT) {
         LARGE_INTEGER start, end;
+        const unsigned long epoch = self->ownEpoch;
         QueryPerformanceCounter(&start);
         DWORD_PTR answer = 0;
         if (!SendMessageTimeoutW(self->window, WM_NULL, 0, 0, SMTO_NORMAL, kGiveUpMs, &answer)) {
@@ -166,6 +183,9 @@ DWORD WINAPI SoakMeter::Watch(LPVOID parameter) {
             TerminateProcess(GetCurrentProcess(), 3);
         }
         QueryPerformanceCounter(&end);
+        if ((epoch & 1) || self->ownEpoch != epoch) {
+            continue; // the window thread was busy with the soak itself
+        }
         DWORD ms = static_cast<DWORD>((end.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart);
         if (ms > self->longestSinceSample) {
             self->longestSinceSample = ms;
@@ -181,6 +201,8 @@ DWORD WINAPI SoakMeter::Watch(LPVOID parameter) {
 }
 
 SoakMeter::Sample SoakMeter::Take(unsigned long cycles) {
+    OwnWork own(*this);
+    const double takeStarted = ThreadSeconds();
     Sample sample;
     sample.cycles = cycles;
     const double excludedSeconds = ExcludedSeconds();
@@ -189,13 +211,13 @@ SoakMeter::Sample SoakMeter::Take(unsigned long cycles) {
     sample.gdi = objects.gdi;
     sample.user = objects.user;
     sample.libraryHandles = objects.kernel;
-    sample.runtimeLocks = objects.runtimeLocks;
     EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&sample.windows));
     sample.threads = CountThreads();
     sample.privateBytes = PrivateBytes();
     FILETIME created, exited, kernel, user;
     if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
-        sample.cpuSeconds = Seconds(kernel) + Seconds(user) - excludedSeconds;
+        sample.cpuSeconds = Seconds(kernel) + Seconds(user) - excludedSeconds - ownSeconds -
+                            (ThreadSeconds() - takeStarted);
     }
     sample.longestSilenceMs = longestSinceSample.exchange(0);
     return sample;

@@ -1,6 +1,7 @@
 #include "SoakRun.h"
 
 #include <memory>
+#include <optional>
 
 #include "FileFaults.h"
 #include "ObjectRecorder.h"
@@ -172,6 +173,7 @@ private:
     std::unique_ptr<SoakDriver> driver;
     std::unique_ptr<SoakMeter> meter;
     unsigned long nextSample = 0;
+    unsigned long stretches = 0;
     unsigned long nextKeys = 0;
     unsigned long nextSettings = 0;
     unsigned long nextReload = 0;
@@ -245,6 +247,8 @@ bool Soak::Cycles(unsigned long count, const Phase& phase, bool full) {
 }
 
 bool Soak::StartFault(const Phase& phase) {
+    // The radio's reopening is the item's work; the rest is the soak's own.
+    std::optional<SoakMeter::OwnWork> own(std::in_place, *meter);
     switch (phase.fault) {
     case Fault::LogHeld:
         log.LogBlocked(true);
@@ -277,6 +281,7 @@ bool Soak::StartFault(const Phase& phase) {
         if (!WriteScenario(radio)) {
             return Fail("the radio scenario could not be written");
         }
+        own.reset();
         driver->ReopenRadio();
         return true;
     }
@@ -286,6 +291,8 @@ bool Soak::StartFault(const Phase& phase) {
 }
 
 void Soak::EndFault(const Phase& phase) {
+    // The radio's reopening is the item's work; the rest is the soak's own.
+    std::optional<SoakMeter::OwnWork> own(std::in_place, *meter);
     switch (phase.fault) {
     case Fault::LogHeld:
         helper.ReleaseFile();
@@ -311,6 +318,7 @@ void Soak::EndFault(const Phase& phase) {
     case Fault::RadioSilent:
     case Fault::RadioFailing:
         WriteScenario(SoakWorld::Radio::Walk);
+        own.reset();
         driver->ReopenRadio();
         break;
     default:
@@ -323,6 +331,7 @@ bool Soak::Stretch(const Phase& phase, bool full) {
         driver->ShowPage(phase.page);
         return true;
     });
+    log.StretchStarted(++stretches);
     const unsigned long cyclesBefore = driver->Cycles();
     const double cpuBefore = meter->Take(cyclesBefore).cpuSeconds;
     meter->TakeLongestSilenceMark();
@@ -362,8 +371,9 @@ bool Soak::Stretch(const Phase& phase, bool full) {
     }
     char line[256];
     snprintf(line, sizeof(line),
-             "  stretch: %-55s %6lu cycles %6.1f s  cpu %.3f ms/cycle  longest %lu ms", phase.name,
-             cycles, (GetTickCount() - start) / 1000.0, cycles ? cpu * 1000 / cycles : 0.0,
+             "  stretch %2lu: %-55s %6lu cycles %6.1f s  cpu %.3f ms/cycle  longest %lu ms",
+             stretches, phase.name, cycles, (GetTickCount() - start) / 1000.0,
+             cycles ? cpu * 1000 / cycles : 0.0,
              static_cast<unsigned long>(meter->TakeLongestSilenceMark()));
     Print(line);
     return ok;

@@ -279,12 +279,6 @@ ObjectRecorder::Counts ObjectRecorder::Live() {
     }
     counts.gdi = static_cast<long>(objects.gdi.size());
     counts.kernel = static_cast<long>(objects.kernel.size());
-    for (const auto& each : objects.kernel) {
-        if (each.second == std::string("CreateSemaphoreA") ||
-            each.second == std::string("CreateEventA")) {
-            ++counts.runtimeLocks;
-        }
-    }
     counts.user =
         static_cast<long>(objects.windows.size() + objects.menus.size() + objects.icons.size());
     LeaveCriticalSection(&objects.guard);

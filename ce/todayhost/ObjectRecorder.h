@@ -15,9 +15,6 @@ public:
         long gdi = 0;    // pens, brushes, fonts, bitmaps, regions, memory DCs, window DCs
         long user = 0;   // windows, menus, icons
         long kernel = 0; // files, mappings, events, threads, mutexes, semaphores
-        // Of those, the locks of the C++ runtime linked into the library (its thread library
-        // makes them with the ANSI functions; the item's own code calls the wide ones).
-        long runtimeLocks = 0;
     };
 
     // Redirects the module's imports; returns how many were redirected.
