@@ -114,7 +114,8 @@ int wmain(int argc, wchar_t** argv) {
     printf("CPU per polling cycle (host process, after warm-up, all stretches and user actions): "
            "%.3f ms\n",
            report.cpuMsPerCycle);
-    printf("CPU per polling cycle (%lu cycles of steady polling, nobody at the phone): %.3f ms: "
+    printf("CPU per polling cycle (%lu cycles of steady polling in one cell, nobody at the phone): "
+           "%.3f ms: "
            "%s\n",
            report.steadyCycles, report.steadyCpuMsPerCycle,
            Verdict(report.steadyCpuMsPerCycle < 1.0));

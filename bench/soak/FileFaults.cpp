@@ -4,6 +4,8 @@ namespace {
 
 const wchar_t* const kNetworks[] = {L"23001", L"23002"};
 const ULONGLONG kSmallVolumeBytes = 256ull * 1024 * 1024;
+// What an emptied log folder has free at least.
+const ULONGLONG kFreedBytes = 1024 * 1024;
 // A download writes what arrives: a few hundred bytes at a time.
 const size_t kDownloadChunk = 512;
 
@@ -126,4 +128,13 @@ bool FileFaults::FillLogFolder() {
 
 void FileFaults::EmptyLogFolder() {
     DeleteFileW((logFolder + L"filler.bin").c_str());
+    // Wine frees the file's blocks once its server lets go of the file, a moment after the
+    // delete: the fault is over when the item can write again.
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(5)) {
+        ULARGE_INTEGER available, total, free;
+        if (!GetDiskFreeSpaceExW(logFolder.c_str(), &available, &total, &free) ||
+            available.QuadPart >= kFreedBytes) {
+            return;
+        }
+    }
 }

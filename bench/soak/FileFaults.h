@@ -31,6 +31,7 @@ public:
     bool CanFillLogFolder() const;
     // Fills the folder with a file until nothing more can be written; false when it cannot.
     bool FillLogFolder();
+    // Deletes the filler; returns once the space is free again (at most 5 s).
     void EmptyLogFolder();
 
 private:

@@ -38,7 +38,8 @@ enum class Fault {
     DatabaseGarbage,
     RadioOpenFails,
     RadioSilent,
-    RadioFailing
+    RadioFailing,
+    Parked // not a fault: the phone stays in one cell
 };
 
 struct Phase {
@@ -53,7 +54,7 @@ struct Phase {
 
 const Phase kPhases[] = {
     {"walk", Fault::None, nullptr, 3, 1000, 0},
-    {"steady polling, nobody at the phone", Fault::None, nullptr, 2, 3000, 0, false},
+    {"steady polling in one cell, nobody at the phone", Fault::Parked, nullptr, 2, 3000, 0, false},
     {"cell log held open without sharing by another process", Fault::LogHeld, nullptr, 1, 600, 0},
     {"cell log folder full", Fault::FolderFull, nullptr, 1, 600, 0},
     {"web service accepts and never answers", Fault::Web, "silent", 3, 600, 45000},
@@ -274,9 +275,11 @@ bool Soak::StartFault(const Phase& phase) {
                Fail("the BTS databases could not be written");
     case Fault::RadioOpenFails:
     case Fault::RadioSilent:
-    case Fault::RadioFailing: {
+    case Fault::RadioFailing:
+    case Fault::Parked: {
         SoakWorld::Radio radio = phase.fault == Fault::RadioOpenFails ? SoakWorld::Radio::OpenFails
                                  : phase.fault == Fault::RadioSilent  ? SoakWorld::Radio::Silent
+                                 : phase.fault == Fault::Parked       ? SoakWorld::Radio::Parked
                                                                       : SoakWorld::Radio::Failing;
         if (!WriteScenario(radio)) {
             return Fail("the radio scenario could not be written");
@@ -317,6 +320,7 @@ void Soak::EndFault(const Phase& phase) {
     case Fault::RadioOpenFails:
     case Fault::RadioSilent:
     case Fault::RadioFailing:
+    case Fault::Parked:
         WriteScenario(SoakWorld::Radio::Walk);
         own.reset();
         driver->ReopenRadio();

@@ -45,6 +45,13 @@ std::string SoakWorld::Scenario(Radio radio) {
     case Radio::Failing:
         return text + "equipment 2\noperator 23001\ncell lac=100 id=1001 bcch=62\n"
                       "fail operator\nfail equipment\nfail signal\nfail cell\n";
+    case Radio::Parked:
+        text += "loop\n";
+        for (int cycle = 0; cycle < 12; ++cycle) {
+            text += "step\nequipment 2\noperator 23001\ncell lac=100 id=1001 bcch=62\n";
+            text += Format("signal current=%d min=-113 max=-51\n", -70 - cycle % 5);
+        }
+        return text;
     default:
         break;
     }

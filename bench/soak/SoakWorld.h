@@ -8,6 +8,7 @@ class SoakWorld {
 public:
     enum class Radio {
         Walk,      // cells and networks changing, lost network, radio errors and silence
+        Parked,    // one cell, the signal moving: a phone lying on a desk
         OpenFails, // RIL_Initialize fails
         Silent,    // no query is ever answered
         Failing    // every query is answered with an error
