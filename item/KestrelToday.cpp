@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "ExceptionGlobals.h"
 #include "KestrelTodayItem.h"
 #include "OptionPages.h"
 #include "todaycmn.h"
@@ -22,6 +23,10 @@ LRESULT CALLBACK ItemWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
+        if (!ExceptionGlobals::Attach()) {
+            ExceptionGlobals::Detach();
+            return FALSE;
+        }
         item = new KestrelTodayItem(instance);
         CreateOptionPages(instance, item);
         break;
@@ -32,6 +37,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
             item = nullptr;
         }
         DestroyOptionPages();
+        ExceptionGlobals::Detach();
+        break;
+    case DLL_THREAD_DETACH:
+        ExceptionGlobals::ThreadDetach();
         break;
     default:
         break;

@@ -149,6 +149,8 @@ LRESULT KestrelTodayItem::OnCreate(LPCREATESTRUCTW createStruct) {
     // A window created again while monitoring is on keeps polling, as its menu says.
     if (result != -1 && monitoring)
         StartTimer();
+    if (result != -1)
+        tabControl.GetGpsPage().OnOwnerCreated();
     return result;
 }
 

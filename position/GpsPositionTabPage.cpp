@@ -45,9 +45,10 @@ std::wstring FailureText(const std::wstring& errorCode) {
 
 } // namespace
 
+GpsPositionTabPage::NotifyAsyncRequestDone GpsPositionTabPage::NotifyAsyncRequestDone::instance;
+
 GpsPositionTabPage::NotifyAsyncRequestDone& GpsPositionTabPage::NotifyAsyncRequestDone::Instance() {
-    static NotifyAsyncRequestDone target;
-    return target;
+    return instance;
 }
 
 void GpsPositionTabPage::NotifyAsyncRequestDone::SetWindow(CTodayWindow* itemWindow) {
@@ -200,6 +201,13 @@ void GpsPositionTabPage::OnRequestDone() {
         SetStatusText(kNoMapUrl);
     }
     SendRequest();
+}
+
+void GpsPositionTabPage::OnOwnerCreated() {
+    // A request still running tells the new window itself.
+    if (pendingRequest && pendingRequest->IsDone()) {
+        PostMessageW(ItemWindow()->GetWindow(), WM_GPSREQUESTDONE, 0, 0);
+    }
 }
 
 void GpsPositionTabPage::FillMapUrl() {

@@ -35,6 +35,9 @@ public:
 
     private:
         NotifyAsyncRequestDone() = default;
+        // Made when the library is loaded, gone when it is unloaded: a static inside a
+        // function would be guarded by a lock of the C++ runtime that no unload frees.
+        static NotifyAsyncRequestDone instance;
 
         CTodayWindow* window = nullptr;
         ReadWriteLock lock;
@@ -57,6 +60,9 @@ public:
     bool AreRequestsEnabled() const { return requestsEnabled; }
     // Handler of WM_GPSREQUESTDONE.
     void OnRequestDone();
+    // The owner has a new window (the Today screen loaded the item again while its library
+    // stayed): a request that ended meanwhile told the window that went, so it is taken now.
+    void OnOwnerCreated();
 
     // The text Paint draws.
     std::wstring ComposeText() const;

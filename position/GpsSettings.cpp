@@ -6,8 +6,15 @@ const wchar_t* const GpsSettings::ItemKeyPath = L"\\Software\\Microsoft\\Today\\
 
 GpsSettings::GpsSettings(const wchar_t* keyPath) : keyPath(keyPath) {}
 
+namespace {
+
+// Made when the library is loaded and gone when it is unloaded: a static inside a function
+// would be guarded by a lock of the C++ runtime that no unload frees.
+GpsSettings settings;
+
+} // namespace
+
 GpsSettings& GpsSettings::Instance() {
-    static GpsSettings settings;
     return settings;
 }
 

@@ -1,6 +1,7 @@
 #include "RilFileSubscriber.h"
 
 #include <stdexcept>
+#include <string>
 
 #include "RadioInterface.h"
 
@@ -99,15 +100,26 @@ bool RilFileSubscriber::Append(const std::wstring& record) {
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
-    bool written = true;
-    DWORD done = 0;
-    if (GetLastError() == 0) {
-        static const BYTE bom[2] = {0xFF, 0xFE};
-        written = WriteFile(file, bom, sizeof(bom), &done, nullptr) && done == sizeof(bom);
+    // A record goes in whole or not at all: on a full disk a write can stop part way, and the
+    // part left behind would glue the next record to a fragment. An empty file, new or left
+    // empty by such a failure, begins with the byte-order mark.
+    LARGE_INTEGER end = {};
+    LARGE_INTEGER zero = {};
+    bool written = SetFilePointerEx(file, zero, &end, FILE_END) != FALSE;
+    if (written) {
+        std::string bytes;
+        if (end.QuadPart == 0) {
+            bytes = "\xFF\xFE";
+        }
+        bytes.append(reinterpret_cast<const char*>(record.data()), record.size() * sizeof(wchar_t));
+        DWORD done = 0;
+        written = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
+                  done == bytes.size();
+        if (!written) {
+            SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+            SetEndOfFile(file);
+        }
     }
-    DWORD size = static_cast<DWORD>(record.size() * sizeof(wchar_t));
-    written = written && SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER &&
-              WriteFile(file, record.data(), size, &done, nullptr) && done == size;
     CloseHandle(file);
     return written;
 }

@@ -1,23 +1,8 @@
 #include "HttpServer.h"
 
-#include <ws2tcpip.h>
+#include "HttpWire.h"
 
 namespace {
-
-const size_t kMaxRequestBytes = 16384;
-
-const char* Reason(int status) {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 400:
-        return "Bad Request";
-    case 404:
-        return "Not Found";
-    default:
-        return "Error";
-    }
-}
 
 // The value of a header line, or empty. Names compare as written by the usual clients.
 std::string Header(const std::string& request, const std::string& name) {
@@ -40,25 +25,11 @@ bool HttpServer::Start(unsigned short wantedPort) {
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
         return false;
     }
-    listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    listener = http_wire::ListenOnLoopback(wantedPort, false, port);
     if (listener == INVALID_SOCKET) {
         WSACleanup();
         return false;
     }
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(wantedPort);
-    int length = sizeof(address);
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(listener, SOMAXCONN) != 0 ||
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        closesocket(listener);
-        listener = INVALID_SOCKET;
-        WSACleanup();
-        return false;
-    }
-    port = ntohs(address.sin_port);
     thread = std::thread(&HttpServer::Serve, this);
     return true;
 }
@@ -98,28 +69,16 @@ void HttpServer::Serve() {
 }
 
 void HttpServer::Answer(SOCKET client) {
-    DWORD timeout = 5000;
-    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
-               sizeof(timeout));
     std::string request;
-    char buffer[2048];
-    while (request.find("\r\n\r\n") == std::string::npos && request.size() < kMaxRequestBytes) {
-        int n = recv(client, buffer, sizeof(buffer), 0);
-        if (n <= 0) {
-            return;
-        }
-        request.append(buffer, n);
+    if (!http_wire::ReadRequestHead(client, request)) {
+        return;
     }
     HttpReply reply;
-    size_t lineEnd = request.find("\r\n");
-    std::string line = request.substr(0, lineEnd);
-    size_t first = line.find(' ');
-    size_t second = first == std::string::npos ? first : line.find(' ', first + 1);
-    if (second == std::string::npos || line.compare(0, first, "GET") != 0) {
+    std::string target = http_wire::GetTarget(request);
+    if (target.empty()) {
         reply.status = 400;
         reply.body = "bad request\n";
     } else {
-        std::string target = line.substr(first + 1, second - first - 1);
         {
             std::lock_guard<std::mutex> guard(lock);
             requests.push_back(target);
@@ -130,18 +89,8 @@ void HttpServer::Answer(SOCKET client) {
     if (HANDLE release = hold.load()) {
         WaitForSingleObject(release, 60000);
     }
-    std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + Reason(reply.status) +
-                       "\r\nContent-Type: " + reply.contentType +
-                       "\r\nContent-Length: " + std::to_string(reply.body.size()) +
-                       "\r\nConnection: close\r\n\r\n";
-    std::string all = head + reply.body;
-    size_t sent = 0;
-    while (sent < all.size()) {
-        int n = send(client, all.data() + sent, static_cast<int>(all.size() - sent), 0);
-        if (n <= 0) {
-            break;
-        }
-        sent += n;
-    }
+    std::string all =
+        http_wire::AnswerHead(reply.status, reply.contentType, reply.body.size()) + reply.body;
+    http_wire::SendAll(client, all.data(), all.size());
     shutdown(client, SD_SEND);
 }

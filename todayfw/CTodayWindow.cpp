@@ -9,12 +9,38 @@ namespace {
 // The derived classes' window procedures forward messages without the window handle, and
 // desktop Windows sends WM_NCCREATE and friends before CreateWindowExW returns: the window
 // being created is learnt from a CBT hook so that those messages reach a known window.
-thread_local CTodayWindow* creatingWindow = nullptr;
-thread_local HWND createdWindow = nullptr;
+struct Creation {
+    CTodayWindow* window;
+    HWND created;
+};
+
+// The creation under way on each thread, in a TLS slot of the library's own that goes with the
+// library (a C++ thread_local would leave locks of the runtime behind at every unload).
+class CreationSlot {
+public:
+    CreationSlot() : index(TlsAlloc()) {}
+    ~CreationSlot() {
+        if (index != TLS_OUT_OF_INDEXES)
+            TlsFree(index);
+    }
+    Creation* Get() const {
+        return index == TLS_OUT_OF_INDEXES ? nullptr : static_cast<Creation*>(TlsGetValue(index));
+    }
+    void Set(Creation* creation) const {
+        if (index != TLS_OUT_OF_INDEXES)
+            TlsSetValue(index, creation);
+    }
+
+private:
+    DWORD index;
+};
+
+const CreationSlot creationSlot;
 
 LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND && creatingWindow && !createdWindow)
-        createdWindow = reinterpret_cast<HWND>(wParam);
+    Creation* creation = creationSlot.Get();
+    if (code == HCBT_CREATEWND && creation && !creation->created)
+        creation->created = reinterpret_cast<HWND>(wParam);
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
@@ -32,8 +58,11 @@ CTodayWindow::~CTodayWindow() {
 }
 
 LRESULT CTodayWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!hWnd && creatingWindow == this)
-        hWnd = createdWindow;
+    if (!hWnd) {
+        Creation* creation = creationSlot.Get();
+        if (creation && creation->window == this)
+            hWnd = creation->created;
+    }
     switch (message) {
     case WM_CREATE:
         if (OnCreate(reinterpret_cast<LPCREATESTRUCTW>(lParam)) == -1)
@@ -270,14 +299,15 @@ bool CTodayWindow::Create(TODAYLISTITEM* item, HWND shellWindow, DWORD style) {
     item->cyp = 0;
     hShellWnd = shellWindow;
     hWnd = nullptr;
-    creatingWindow = this;
-    createdWindow = nullptr;
+    Creation creation = {this, nullptr};
+    Creation* outer = creationSlot.Get();
+    creationSlot.Set(&creation);
     HHOOK hook = SetWindowsHookExW(WH_CBT, CreationHook, nullptr, GetCurrentThreadId());
     hWnd = CreateWindowExW(0, className, windowName, style, 0, 0, GetSystemMetrics(SM_CXSCREEN), 0,
                            shellWindow, nullptr, hInstance, nullptr);
     if (hook)
         UnhookWindowsHookEx(hook);
-    creatingWindow = nullptr;
+    creationSlot.Set(outer);
     if (hWnd)
         InitColorsAndFonts();
     SHInitExtraControls();

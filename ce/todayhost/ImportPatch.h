@@ -13,3 +13,7 @@ struct ImportRedirect {
 // Points the module's imports of the named functions at their replacements, so the host can
 // watch what an item library does; returns how many import slots were changed.
 int RedirectImports(HMODULE module, const ImportRedirect* redirects, size_t count);
+
+// Where the module's import slot of the named function points now, or null when the module
+// does not import it by name.
+void* ImportedAddress(HMODULE module, const char* name);

@@ -183,6 +183,8 @@ void TodayHost::LoadItem(const std::wstring& name) {
     record.hinstDLL = item->module;
     TextRecorder::Patch(item->module);
     TimerRecorder::Patch(item->module);
+    if (observer)
+        observer->OnItemLoaded(*item);
     HWND itemWindow = initialize ? initialize(&record, window) : nullptr;
     if (!itemWindow) {
         FreeLibrary(item->module);
@@ -514,5 +516,7 @@ LRESULT CALLBACK TodayHost::ItemProc(HWND hwnd, UINT message, WPARAM wParam, LPA
         result = CallWindowProcW(original, hwnd, message, wParam, lParam);
     }
     --host->itemDepth;
+    if (host->observer)
+        host->observer->OnItemMessage(*item, message, wParam, lParam);
     return result;
 }

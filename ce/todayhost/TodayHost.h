@@ -22,6 +22,21 @@ struct TodayItem {
     std::vector<std::wstring> texts;
 };
 
+// Watches the items from inside the host's process (benchmarks, tests). Both calls come on
+// the host's thread.
+class TodayHostObserver {
+public:
+    // The item's library is loaded and the host's recorders are in place; its window has not
+    // been asked for yet. A library that a thread of its own kept loaded across a reload comes
+    // again with its state.
+    virtual void OnItemLoaded(TodayItem& item) = 0;
+    // The item's window has handled the message.
+    virtual void OnItemMessage(TodayItem& item, UINT message, WPARAM wParam, LPARAM lParam) = 0;
+
+protected:
+    ~TodayHostObserver() = default;
+};
+
 // The Today screen: a top-level window of class "DesktopExplorerWindow" named "Desktop" that
 // loads the custom items registered under HKLM\<items key>, stacks their windows by height,
 // paints the watermark and moves the selection between items as the device's shell does.
@@ -51,6 +66,8 @@ public:
     // Brings every item window's paint up to date.
     void UpdateAll();
     void UnloadItems();
+    // Null: nobody watches. The observer must outlive the host or be taken away first.
+    void SetObserver(TodayHostObserver* newObserver) { observer = newObserver; }
 
 private:
     static LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -84,6 +101,7 @@ private:
     HBITMAP backgroundBitmap = nullptr;
     HGDIOBJ savedBackgroundBitmap = nullptr;
     HFONT barFont = nullptr;
+    TodayHostObserver* observer = nullptr;
     // The work area before the host reserved its navigation bar, given back at the end.
     RECT savedWorkArea = {};
     bool workAreaReserved = false;

@@ -93,3 +93,37 @@ TEST(ReloadDuringRequest, LibraryStaysForTheRequestThreadAndGoesAfterIt) {
     SetEvent(web.release);
     EXPECT_TRUE(harness::PumpUntil([] { return !LibraryLoaded(); }, 20000));
 }
+
+// The answer comes while the Today screen reloads, after the reload was asked for and before
+// it ran: the request tells the window that the reload then destroys. The item that comes back
+// (its library stayed loaded) still takes that answer and goes on asking for the cells it
+// moves to.
+TEST(ReloadDuringRequest, AnswerToTheWindowThatWentIsTakenByTheNewOne) {
+    HeldService web;
+    ASSERT_TRUE(web.started);
+    Host host(Scenario);
+    web.Configure();
+    ASSERT_TRUE(host.Start());
+    host.Command(IDM_ITEM_MONITORING);
+    ASSERT_TRUE(harness::PumpUntil([&] { return web.Requests() == 1; }));
+    // Stands for the request thread's own reference, which it may drop any moment now.
+    HMODULE library = LoadLibraryW((host_harness::BinFolder() + L"KestrelToday.dll").c_str());
+    ASSERT_TRUE(library);
+
+    HWND before = host.ItemWindow();
+    host.Reload();
+    SetEvent(web.release);
+    // Nothing is dispatched until the answer's message waits behind the reload.
+    MSG message;
+    DWORD start = GetTickCount();
+    while (!PeekMessageW(&message, before, WM_USER + 1, WM_USER + 1, PM_NOREMOVE) &&
+           GetTickCount() - start < 10000) {
+        Sleep(5);
+    }
+    ASSERT_TRUE(
+        harness::PumpUntil([&] { return host.ItemWindow() && host.ItemWindow() != before; }));
+    EXPECT_TRUE(harness::PumpUntil([&] { return web.Requests() == 2; }));
+    SetEvent(web.release);
+    host.host.reset();
+    FreeLibrary(library);
+}
