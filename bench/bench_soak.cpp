@@ -74,10 +74,11 @@ int wmain(int argc, wchar_t** argv) {
     }
     const CellLogCheck::Result& log = report.log;
     printf("\ncell log: %lu cell results while logging, %lu lines due, %lu written, %lu not "
-           "written while blocked, %lu missing, %lu unexpected, %lu corrupt, %lu error records, "
-           "byte-order mark %s\n",
-           log.cellResults, log.attempts, log.written, log.failedBlocked, log.missing,
-           log.unexpected, log.corrupt, log.errorRecords, log.byteOrderMark ? "yes" : "NO");
+           "written while blocked (%lu lines found written then), %lu missing, %lu unexpected, "
+           "%lu corrupt, %lu error records, byte-order mark %s\n",
+           log.cellResults, log.attempts, log.written, log.failedBlocked, log.writtenBlocked,
+           log.missing, log.unexpected, log.corrupt, log.errorRecords,
+           log.byteOrderMark ? "yes" : "NO");
     for (const auto& problem : log.problems) {
         printf("  %s\n", Utf8(problem).c_str());
     }

@@ -48,6 +48,23 @@ bool ParseCellLine(const std::wstring& line, LogLine& parsed) {
     return true;
 }
 
+// The cell lines of a log's bytes, in order; error records and other lines are left out.
+std::vector<LogLine> CellLines(const std::string& bytes) {
+    std::vector<LogLine> lines;
+    if (bytes.size() < 2) {
+        return lines;
+    }
+    std::wstring text((bytes.size() - 2) / 2, L'\0');
+    memcpy(&text[0], bytes.data() + 2, text.size() * 2);
+    for (const std::wstring& raw : Split(text, L'\n')) {
+        LogLine line;
+        if (ParseCellLine(raw, line)) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
 std::wstring Describe(const CellInfo& cell, const std::wstring& networkId) {
     return cell.lac + L";" + cell.cellId + L";" + cell.bcch + L";" + networkId;
 }
@@ -84,6 +101,20 @@ void CellLogCheck::LoggingSwitched(bool on) {
 
 void CellLogCheck::LogBlocked(bool isBlocked) {
     Add({isBlocked ? Kind::BlockedOn : Kind::BlockedOff, {}, 0, 0, 0});
+}
+
+void CellLogCheck::LogSeen(const std::string& logBytes) {
+    std::vector<LogLine> lines = CellLines(logBytes);
+    Event last = {Kind::Synchronized, {}, 0, 0, 0};
+    if (!lines.empty()) {
+        lstrcpynW(last.networkId, lines.back().networkId.c_str(), 6);
+        last.lac = Number(lines.back().cell.lac);
+        last.cellId = Number(lines.back().cell.cellId);
+        last.bcch = Number(lines.back().cell.bcch);
+    }
+    std::lock_guard<std::mutex> hold(lock);
+    synchronized.push_back({lines.size(), last});
+    events.push_back({Kind::Synchronized, {}, static_cast<int>(synchronized.size() - 1), 0, 0});
 }
 
 void CellLogCheck::StretchStarted(unsigned long number) {
@@ -147,10 +178,14 @@ CellLogCheck::Result CellLogCheck::Check(const std::string& logBytes) {
     Event lastWritten = {};
     std::wstring networkId = L"-----";
     size_t nextLine = 0;
+    size_t linesAtCreated = 0;
+    LogLine refused;
+    bool refusedPending = false;
     int stretch = 0;
     for (const Event& event : events) {
         switch (event.kind) {
         case Kind::Created:
+            linesAtCreated = nextLine;
             enabled = false;
             anyLineWritten = false;
             networkId = L"-----";
@@ -169,6 +204,20 @@ CellLogCheck::Result CellLogCheck::Check(const std::string& logBytes) {
         case Kind::Stretch:
             stretch = event.lac;
             break;
+        case Kind::Synchronized: {
+            // What the writer managed while the log was blocked is whatever the file held.
+            const SyncPoint& point = synchronized[event.lac];
+            if (point.lines > nextLine) {
+                result.writtenBlocked += static_cast<unsigned long>(point.lines - nextLine);
+            }
+            nextLine = point.lines < lines.size() ? point.lines : lines.size();
+            // A writer made during the stretch that wrote nothing yet has no last line.
+            if (point.lines > linesAtCreated) {
+                anyLineWritten = true;
+                lastWritten = point.last;
+            }
+            break;
+        }
         case Kind::Cell: {
             if (!enabled) {
                 break;
@@ -197,6 +246,14 @@ CellLogCheck::Result CellLogCheck::Check(const std::string& logBytes) {
                 at = nextLine;
             }
             for (; nextLine < at; ++nextLine) {
+                // The line refused last while the log was blocked, written by a retry that
+                // came after the log was read.
+                if (refusedPending && lines[nextLine].cell == refused.cell &&
+                    lines[nextLine].networkId == refused.networkId) {
+                    refusedPending = false;
+                    ++result.writtenBlocked;
+                    continue;
+                }
                 ++result.unexpected;
                 Problem(L"unexpected line " +
                         Describe(lines[nextLine].cell, lines[nextLine].networkId) + L" (stretch " +
@@ -207,6 +264,8 @@ CellLogCheck::Result CellLogCheck::Check(const std::string& logBytes) {
                 ++result.written;
             } else if (blocked) {
                 ++result.failedBlocked;
+                refused = {cell, networkId};
+                refusedPending = true;
                 break;
             } else {
                 ++result.missing;

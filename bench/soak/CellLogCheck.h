@@ -17,13 +17,14 @@
 class CellLogCheck {
 public:
     struct Result {
-        unsigned long cellResults = 0;   // cell results while logging was on
-        unsigned long attempts = 0;      // lines the writer had to try
-        unsigned long written = 0;       // found in the file, in order
-        unsigned long failedBlocked = 0; // not written while the log was blocked (allowed)
-        unsigned long missing = 0;       // not written outside a blocked stretch
-        unsigned long unexpected = 0;    // cell lines in the file nobody had to write
-        unsigned long corrupt = 0;       // lines that are neither cell lines nor error records
+        unsigned long cellResults = 0;    // cell results while logging was on
+        unsigned long attempts = 0;       // lines the writer had to try
+        unsigned long written = 0;        // found in the file, in order
+        unsigned long failedBlocked = 0;  // not written while the log was blocked (allowed)
+        unsigned long writtenBlocked = 0; // written while the log was blocked, found on reading it
+        unsigned long missing = 0;        // not written outside a blocked stretch
+        unsigned long unexpected = 0;     // cell lines in the file nobody had to write
+        unsigned long corrupt = 0;        // lines that are neither cell lines nor error records
         unsigned long errorRecords = 0;
         bool byteOrderMark = false;
         std::vector<std::wstring> problems; // the first few, for the report
@@ -36,6 +37,10 @@ public:
     void WriterCreated();
     void LoggingSwitched(bool on);
     void LogBlocked(bool blocked);
+    // The log as it stands when a blocked stretch ends, still marked blocked: which of the
+    // lines due meanwhile the writer managed to write (a full disk takes short records and
+    // refuses long ones) is read off the file instead of guessed.
+    void LogSeen(const std::string& logBytes);
     // The soak's stretches, numbered from 1, so that a problem says where it arose.
     void StretchStarted(unsigned long number);
     // On the radio layer's thread, before the writer sees the value.
@@ -55,7 +60,8 @@ private:
         BlockedOff,
         Network,
         Cell,
-        Stretch
+        Stretch,
+        Synchronized
     };
     // Compact: a soak reports some ten thousand values a round. A cell's texts are the
     // decimal texts of signed numbers ("-1" when not reported), so numbers keep them whole.
@@ -66,6 +72,12 @@ private:
     };
     void Add(const Event& event);
 
+    struct SyncPoint {
+        size_t lines;
+        Event last; // the last cell line then, as the writer's last written line
+    };
+
     std::mutex lock;
     std::vector<Event> events;
+    std::vector<SyncPoint> synchronized;
 };

