@@ -137,7 +137,8 @@ TEST(LibraryReload, InstancesThatMetAnExceptionLeaveNoKernelHandleBehind) {
             before = CountHandles();
         }
     }
-    EXPECT_EQ(before, CountHandles());
+    // Wine may let go of one of its own meanwhile; the library must not add any.
+    EXPECT_LE(CountHandles(), before);
     FreeLibrary(radio);
     FreeLibrary(dialogs);
 }
