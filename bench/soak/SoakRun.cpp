@@ -114,30 +114,15 @@ bool WriteScenario(SoakWorld::Radio radio) {
     return ok;
 }
 
-std::string ReadBytes(const wchar_t* path) {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    std::string bytes;
-    if (file == INVALID_HANDLE_VALUE) {
-        return bytes;
-    }
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-        bytes.append(buffer, got);
-    }
-    CloseHandle(file);
-    return bytes;
-}
-
-// The log as the item left it; false when it stays in use (the writer opens it unshared).
-bool ReadLog(std::string& bytes) {
+// A file's bytes, empty when it is not there; false while another holds it unshared (the cell
+// log's writer opens it so for each record), after a second of trying.
+bool ReadBytes(const wchar_t* path, std::string& bytes) {
     bytes.clear();
     for (int tries = 0; tries < 200; ++tries) {
-        HANDLE file = CreateFileW(kLogPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
-            if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+            if (GetLastError() != ERROR_SHARING_VIOLATION) {
                 return true;
             }
             Sleep(5);
@@ -175,7 +160,7 @@ private:
     // Tells the log check what the writer managed while the log was blocked.
     void SynchronizeLog() {
         std::string bytes;
-        if (ReadLog(bytes)) {
+        if (ReadBytes(kLogPath, bytes)) {
             log.LogSeen(bytes);
         }
     }
@@ -485,7 +470,9 @@ SoakRun::Report Soak::Run() {
     meter.reset();
     driver.reset();
     helper.Stop();
-    report.log = log.Check(ReadBytes(kLogPath));
+    std::string logBytes;
+    ReadBytes(kLogPath, logBytes);
+    report.log = log.Check(logBytes);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSettingsKey);
     SetEnvironmentVariableW(L"KESTREL_RIL_SCENARIO", nullptr);
     return report;
