@@ -29,3 +29,11 @@ function(kestrel_deliverable target)
     target_link_options(${target} PRIVATE
         -Wl,--defsym,_ZN9__gnu_cxx27__verbose_terminate_handlerEv=abort)
 endfunction()
+
+# kestrel_unloadable(TARGET): a library that may be unloaded gives the C++ runtime's exception
+# pool back from its DllMain (util/RuntimePool). Compiled into each library, so that one
+# built without util/ in the tree still has it.
+function(kestrel_unloadable target)
+    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/util/RuntimePool.cpp)
+    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/util)
+endfunction()

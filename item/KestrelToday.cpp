@@ -5,6 +5,7 @@
 #include "ExceptionGlobals.h"
 #include "KestrelTodayItem.h"
 #include "OptionPages.h"
+#include "RuntimePool.h"
 #include "todaycmn.h"
 
 namespace {
@@ -20,7 +21,7 @@ LRESULT CALLBACK ItemWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 } // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         if (!ExceptionGlobals::Attach()) {
@@ -38,6 +39,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
         }
         DestroyOptionPages();
         ExceptionGlobals::Detach();
+        RuntimePool::ReleaseOnUnload(reserved);
         break;
     case DLL_THREAD_DETACH:
         ExceptionGlobals::ThreadDetach();

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "CVORegistry.h"
+#include "RuntimePool.h"
 #include "ce_setup.h"
 
 namespace {
@@ -49,6 +50,9 @@ extern "C" int KestrelSetupExit(HWND) {
     return codeINSTALL_EXIT_DONE;
 }
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH) {
+        RuntimePool::ReleaseOnUnload(reserved);
+    }
     return TRUE;
 }

@@ -4,6 +4,8 @@
 
 #include "aygshell.h"
 
+#include "RuntimePool.h"
+
 namespace {
 
 HINSTANCE module = nullptr;
@@ -102,14 +104,17 @@ bool MovedTooFar(const MSG& msg, POINT start) {
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         module = instance;
         DisableThreadLibraryCalls(instance);
         RegisterSipPref();
-    } else if (reason == DLL_PROCESS_DETACH && sipPrefClass) {
-        UnregisterClassW(WC_SIPPREF, module);
-        sipPrefClass = 0;
+    } else if (reason == DLL_PROCESS_DETACH) {
+        if (sipPrefClass) {
+            UnregisterClassW(WC_SIPPREF, module);
+            sipPrefClass = 0;
+        }
+        RuntimePool::ReleaseOnUnload(reserved);
     }
     return TRUE;
 }

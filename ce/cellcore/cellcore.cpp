@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "RuntimePool.h"
 #include "connmgr.h"
 #include "connmgr_proxy.h"
 
@@ -214,7 +215,7 @@ Connection* Find(HANDLE handle) {
 
 } // namespace
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         InitializeCriticalSection(&g_lock);
         InitializeCriticalSection(&g_logLock);
@@ -223,6 +224,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
         delete g_connections;
         DeleteCriticalSection(&g_lock);
         DeleteCriticalSection(&g_logLock);
+        RuntimePool::ReleaseOnUnload(reserved);
     }
     return TRUE;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "RuntimePool.h"
+
 namespace {
 
 const wchar_t* const SettingsKey = L"Software\\KestrelDevice\\FlashCards";
@@ -73,6 +75,14 @@ BOOL SkipToCard(HANDLE search, LPWIN32_FIND_DATAW data) {
 }
 
 } // namespace
+
+// Gives the runtime's exception pool back when the library is unloaded.
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH) {
+        RuntimePool::ReleaseOnUnload(reserved);
+    }
+    return TRUE;
+}
 
 extern "C" HANDLE WINAPI FindFirstFlashCard(LPWIN32_FIND_DATAW lpFindFlashData) {
     if (!lpFindFlashData) {

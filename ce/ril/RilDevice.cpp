@@ -12,6 +12,7 @@
 #include "ModemRadio.h"
 #include "ScenarioRadio.h"
 #include "ril.h"
+#include "RuntimePool.h"
 
 namespace {
 
@@ -137,6 +138,14 @@ HRESULT OpenModem(const std::wstring& port, RILRESULTCALLBACK result, DWORD para
 }
 
 } // namespace
+
+// Gives the runtime's exception pool back when the library is unloaded.
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH) {
+        RuntimePool::ReleaseOnUnload(reserved);
+    }
+    return TRUE;
+}
 
 extern "C" {
 

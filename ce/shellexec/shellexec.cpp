@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "RuntimePool.h"
+
 namespace {
 
 // KESTREL_SHELLEXEC_LOG wins over HKLM\Software\KestrelDevice\ShellExec LogFile; the default
@@ -44,6 +46,14 @@ std::string Utf8(const wchar_t* text) {
 }
 
 } // namespace
+
+// Gives the runtime's exception pool back when the library is unloaded.
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH) {
+        RuntimePool::ReleaseOnUnload(reserved);
+    }
+    return TRUE;
+}
 
 extern "C" BOOL WINAPI KestrelShellExecuteExW(SHELLEXECUTEINFOW* info) {
     if (!info || info->cbSize != sizeof(SHELLEXECUTEINFOW)) {
