@@ -17,6 +17,9 @@ const UINT_PTR PollTimer = 1;
 const UINT MonitoringCommand = 40006;
 const UINT LoggingCommand = 40007;
 const DWORD ComeBackMs = 20000;
+// The longest wait for a message: the silent-cycle check and the loops' deadlines run at
+// least this often.
+const DWORD IdleWaitMs = 10;
 
 std::wstring BinFolder() {
     wchar_t path[MAX_PATH];
@@ -159,7 +162,10 @@ void SoakDriver::Pump(DWORD waitMs) {
         FireCycle();
         lastProgress = GetTickCount();
     }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, waitMs, QS_ALLINPUT);
+    // Sleeps until a message comes, as the shell's GetMessage loop does: each wake-up costs a
+    // round trip to the Wine server, which would count as the item's CPU. Messages left in
+    // the queue by the bound above end the wait at once.
+    MsgWaitForMultipleObjectsEx(0, nullptr, waitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
 bool SoakDriver::RunCycles(unsigned long count, DWORD stallMs) {
@@ -176,7 +182,7 @@ bool SoakDriver::RunCycles(unsigned long count, DWORD stallMs) {
         } else if (GetTickCount() - since > stallMs) {
             return false;
         }
-        Pump(1);
+        Pump(IdleWaitMs);
     }
     return true;
 }
@@ -184,7 +190,7 @@ bool SoakDriver::RunCycles(unsigned long count, DWORD stallMs) {
 void SoakDriver::RunFor(DWORD ms) {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < ms) {
-        Pump(1);
+        Pump(IdleWaitMs);
     }
 }
 
@@ -199,7 +205,7 @@ void SoakDriver::Command(UINT id) {
     DWORD start = GetTickCount();
     while ((id == MonitoringCommand ? monitoring : logging) == before &&
            GetTickCount() - start < ComeBackMs) {
-        Pump(1);
+        Pump(IdleWaitMs);
     }
 }
 
@@ -222,7 +228,7 @@ bool SoakDriver::ReloadToday() {
         if (GetTickCount() - start > ComeBackMs) {
             return false;
         }
-        Pump(1);
+        Pump(IdleWaitMs);
     }
     SwitchOn();
     return monitoring && logging;
