@@ -1,5 +1,7 @@
 #include "RadioTap.h"
 
+#include <mutex>
+
 #include "ImportPatch.h"
 #include "ril.h"
 
@@ -11,6 +13,7 @@ const WPARAM NetworkUpdate = 5;
 
 RadioTap::Listener listener;
 RILRESULTCALLBACK libraryCallback = nullptr;
+std::mutex resultLock;
 
 // The result the radio layer's thread is handing to the library right now. The library passes
 // it on to its subscribers only if it takes it as the answer to its latest query of that kind;
@@ -52,6 +55,7 @@ std::wstring DecodeNetworkId(const RILOPERATORNAMES& names) {
 
 void CALLBACK TapResult(DWORD code, HRESULT commandId, const void* data, DWORD size,
                         DWORD parameter) {
+    std::lock_guard<std::mutex> hold(resultLock);
     const Result result = {data, size};
     current = &result;
     libraryCallback(code, commandId, data, size, parameter);
@@ -94,4 +98,12 @@ bool RadioTap::Patch(HMODULE library) {
 
 void RadioTap::SetListener(Listener newListener) {
     listener = std::move(newListener);
+}
+
+RadioTap::Hold::Hold() {
+    resultLock.lock();
+}
+
+RadioTap::Hold::~Hold() {
+    resultLock.unlock();
 }

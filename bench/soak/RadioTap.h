@@ -25,4 +25,15 @@ public:
     // when the library stayed loaded since the last call.
     static bool Patch(HMODULE library);
     static void SetListener(Listener listener);
+
+    // Keeps results from reaching the library while it lives: one in progress has been
+    // reported and written in full. (The report comes before the write; a log read between
+    // the two would miss a line the report says is due.)
+    class Hold {
+    public:
+        Hold();
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+    };
 };

@@ -160,6 +160,7 @@ private:
     // Tells the log check what the writer managed while the log was blocked.
     void SynchronizeLog() {
         std::string bytes;
+        RadioTap::Hold between;
         if (ReadBytes(kLogPath, bytes)) {
             log.LogSeen(bytes);
         }
