@@ -122,10 +122,10 @@ int wmain(int argc, wchar_t** argv) {
            Verdict(report.steadyCpuMsPerCycle < 1.0));
     const SoakRun::ActionTimes& actions = report.longestActions;
     printf("longest user actions on the window thread: Today reload %lu ms, options dialog %lu "
-           "ms, tab switch %lu ms, key walk %lu ms\n",
+           "ms, tab tap %lu ms, key %lu ms\n",
            static_cast<unsigned long>(actions.todayReloadMs),
            static_cast<unsigned long>(actions.settingsMs),
-           static_cast<unsigned long>(actions.tabMs), static_cast<unsigned long>(actions.keysMs));
+           static_cast<unsigned long>(actions.tabMs), static_cast<unsigned long>(actions.keyMs));
     printf("cell log complete: %s\n", Verdict(log.Ok()));
     return 0;
 }

@@ -129,6 +129,9 @@ void SoakDriver::OnItemMessage(TodayItem&, UINT message, WPARAM wParam, LPARAM) 
             }
         }
         break;
+    case WM_LBUTTONUP:
+        tapHandled = true;
+        break;
     case WM_COMMAND:
         if (LOWORD(wParam) == MonitoringCommand) {
             monitoring = !monitoring;
@@ -267,18 +270,22 @@ void SoakDriver::ReopenRadio() {
     Command(MonitoringCommand);
 }
 
-void SoakDriver::Key(UINT key) {
+DWORD SoakDriver::Key(UINT key) {
+    // The host sends the key to the item: its handling is done when Navigate returns.
+    const DWORD start = GetTickCount();
     host->Navigate(key);
+    const DWORD took = GetTickCount() - start;
     Pump(0);
+    return took;
 }
 
-void SoakDriver::ShowPage(int order) {
+DWORD SoakDriver::ShowPage(int order) {
     // A tap on the tab's title, where the item's latest paint drew it. (With the keys, Enter on
     // a focused button would switch monitoring or logging instead.)
     static const wchar_t* const titles[] = {L"Základní údaje", L"Podrobnosti", L"GPS data"};
     TodayItem* item = host->FindItem(L"Kestrel");
     if (!item || order < 1 || order > 3) {
-        return;
+        return 0;
     }
     host->UpdateAll();
     for (const auto& line : item->texts) {
@@ -289,20 +296,31 @@ void SoakDriver::ShowPage(int order) {
             continue;
         }
         LPARAM point = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
+        const DWORD start = GetTickCount();
+        tapHandled = false;
         PostMessageW(item->window, WM_LBUTTONDOWN, MK_LBUTTON, point);
         PostMessageW(item->window, WM_LBUTTONUP, 0, point);
-        Pump(0);
-        return;
+        while (!tapHandled && ItemWindow() && GetTickCount() - start < ComeBackMs) {
+            Pump(IdleWaitMs);
+        }
+        return GetTickCount() - start;
     }
+    return 0;
 }
 
-void SoakDriver::WalkKeys() {
+DWORD SoakDriver::WalkKeys() {
+    DWORD longest = 0;
+    auto press = [&](UINT key) {
+        const DWORD took = Key(key);
+        longest = took > longest ? took : longest;
+    };
     for (int i = 0; i < 4 && host->GetSelection() >= 0; ++i) {
-        Key(VK_UP);
+        press(VK_UP);
     }
     for (UINT key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_UP, VK_UP, VK_UP}) {
-        Key(key);
+        press(key);
     }
+    return longest;
 }
 
 std::wstring SoakDriver::Texts() {

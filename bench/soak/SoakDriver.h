@@ -45,9 +45,12 @@ public:
     void ReopenRadio();
     void SetMonitoring(bool on);
     // One of the item's tabs (1 basic, 2 detail, 3 GPS), chosen with a tap on its title.
-    void ShowPage(int order);
+    // Returns how long the tap took to be handled: from the button going down until the item
+    // had handled its release, with what was queued before it (0 when no title was found).
+    DWORD ShowPage(int order);
     // Down through the tab strip and the two buttons and back up, as a user looking around.
-    void WalkKeys();
+    // Returns the longest time the item took to handle one of the keys.
+    DWORD WalkKeys();
     // The texts of the item's latest paint, brought up to date, one per line.
     std::wstring Texts();
 
@@ -62,7 +65,7 @@ private:
     void Pump(DWORD waitMs);
     void SwitchOn();
     void Command(UINT id);
-    void Key(UINT key);
+    DWORD Key(UINT key);
     void FireCycle();
 
     std::wstring itemsKey;
@@ -76,5 +79,6 @@ private:
     bool logging = false;
     bool cyclePosted = false;
     bool cyclesHeld = false;
+    bool tapHandled = false;
     DWORD lastProgress = 0;
 };

@@ -170,11 +170,13 @@ private:
     template <class Action> bool Timed(DWORD& longest, Action action) {
         const DWORD start = GetTickCount();
         bool ok = action();
-        const DWORD took = GetTickCount() - start;
+        Keep(longest, GetTickCount() - start);
+        return ok;
+    }
+    static void Keep(DWORD& longest, DWORD took) {
         if (took > longest) {
             longest = took;
         }
-        return ok;
     }
     bool Fail(const std::string& why) {
         if (report.failure.empty()) {
@@ -235,10 +237,7 @@ bool Soak::Cycles(unsigned long count, const Phase& phase, bool full) {
             continue;
         }
         if (cycles >= nextKeys) {
-            Timed(longest.keysMs, [&] {
-                driver->WalkKeys();
-                return true;
-            });
+            Keep(longest.keyMs, driver->WalkKeys());
             nextKeys = cycles + (full ? 150 : 40);
         }
         if (full ? cycles >= nextSettings : settingsThisRound) {
@@ -255,10 +254,7 @@ bool Soak::Cycles(unsigned long count, const Phase& phase, bool full) {
                 return Fail("the item did not come back after a Today reload");
             }
             nextReload = cycles + 300;
-            Timed(longest.tabMs, [&] {
-                driver->ShowPage(phase.page);
-                return true;
-            });
+            Keep(longest.tabMs, driver->ShowPage(phase.page));
         }
     }
     return true;
@@ -350,10 +346,7 @@ void Soak::EndFault(const Phase& phase) {
 }
 
 bool Soak::Stretch(const Phase& phase, bool full) {
-    Timed(report.longestActions.tabMs, [&] {
-        driver->ShowPage(phase.page);
-        return true;
-    });
+    Keep(report.longestActions.tabMs, driver->ShowPage(phase.page));
     log.StretchStarted(++stretches);
     const unsigned long cyclesBefore = driver->Cycles();
     const double cpuBefore = meter->Take(cyclesBefore).cpuSeconds;

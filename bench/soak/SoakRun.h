@@ -25,9 +25,11 @@ public:
         std::string fault;
         std::wstring texts; // what the item showed at the end of the stretch
     };
-    // The longest each of the user's actions kept the window thread busy.
+    // The longest each of the user's actions took: a Today reload and the options dialog until
+    // the item was back and switched on, a tap until the item had handled it (with what was
+    // queued before it), a key while the item handled it.
     struct ActionTimes {
-        DWORD todayReloadMs = 0, settingsMs = 0, tabMs = 0, keysMs = 0;
+        DWORD todayReloadMs = 0, settingsMs = 0, tabMs = 0, keyMs = 0;
     };
     struct Report {
         bool completed = false;
