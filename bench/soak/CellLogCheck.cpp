@@ -87,7 +87,7 @@ CellLogCheck::CellLogCheck() {
 }
 
 void CellLogCheck::Add(const Event& event) {
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<SlimLock> hold(lock);
     events.push_back(event);
 }
 
@@ -112,7 +112,7 @@ void CellLogCheck::LogSeen(const std::string& logBytes) {
         last.cellId = Number(lines.back().cell.cellId);
         last.bcch = Number(lines.back().cell.bcch);
     }
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<SlimLock> hold(lock);
     synchronized.push_back({lines.size(), last});
     events.push_back({Kind::Synchronized, {}, static_cast<int>(synchronized.size() - 1), 0, 0});
 }
@@ -132,7 +132,7 @@ void CellLogCheck::CellReported(const CellInfo& cell) {
 }
 
 CellLogCheck::Result CellLogCheck::Check(const std::string& logBytes) {
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<SlimLock> hold(lock);
     Result result;
     auto Problem = [&](const std::wstring& what) {
         if (result.problems.size() < kProblemsKept) {

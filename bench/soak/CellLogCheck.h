@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CellInfo.h"
+#include "SlimLock.h"
 
 // Tells whether a cell log holds every line its writer had to write. It replays what the radio
 // reported to the item, with the writer's rules: a line when the cell or the network id
@@ -77,7 +78,7 @@ private:
         Event last; // the last cell line then, as the writer's last written line
     };
 
-    std::mutex lock;
+    SlimLock lock;
     std::vector<Event> events;
     std::vector<SyncPoint> synchronized;
 };

@@ -1,8 +1,10 @@
 #include "RadioTap.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "ImportPatch.h"
+#include "SlimLock.h"
 #include "ril.h"
 
 namespace {
@@ -13,7 +15,7 @@ const WPARAM NetworkUpdate = 5;
 
 RadioTap::Listener listener;
 RILRESULTCALLBACK libraryCallback = nullptr;
-std::mutex resultLock;
+SlimLock resultLock;
 
 // The result the radio layer's thread is handing to the library right now. The library passes
 // it on to its subscribers only if it takes it as the answer to its latest query of that kind;
@@ -22,7 +24,10 @@ struct Result {
     const void* data;
     DWORD size;
 };
-thread_local const Result* current = nullptr;
+// Set while the lock is held. (No thread_local: the runtime's emulated TLS gives every radio
+// thread that meets it a thread record with an event of its own, kept for reuse.)
+const Result* current = nullptr;
+std::atomic<DWORD> currentThread{0};
 
 std::wstring Decimal(DWORD flags, DWORD flag, DWORD value) {
     if (!(flags & flag)) {
@@ -55,15 +60,18 @@ std::wstring DecodeNetworkId(const RILOPERATORNAMES& names) {
 
 void CALLBACK TapResult(DWORD code, HRESULT commandId, const void* data, DWORD size,
                         DWORD parameter) {
-    std::lock_guard<std::mutex> hold(resultLock);
+    std::lock_guard<SlimLock> hold(resultLock);
     const Result result = {data, size};
     current = &result;
+    currentThread = GetCurrentThreadId();
     libraryCallback(code, commandId, data, size, parameter);
     current = nullptr;
+    currentThread = 0;
 }
 
 BOOL WINAPI TapPostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_RILUPDATE && current && current->data) {
+    if (message == WM_RILUPDATE && currentThread == GetCurrentThreadId() && current &&
+        current->data) {
         if (wParam == CellUpdate && current->size >= sizeof(RILCELLTOWERINFO) && listener.cell) {
             listener.cell(DecodeCell(*static_cast<const RILCELLTOWERINFO*>(current->data)));
         } else if (wParam == NetworkUpdate && current->size >= sizeof(RILOPERATORNAMES) &&
