@@ -17,14 +17,20 @@ void CellDrive::BeginLog(const std::string& name) {
 }
 
 void CellDrive::Add(const CellLogLine& line) {
-    std::string key = line.network;
+    key = line.network;
     key += ';';
     key += line.lac;
     key += ';';
     key += line.cell;
-    const auto found = cellIndex.emplace(key, static_cast<uint32_t>(cells.size()));
-    if (found.second) {
+    auto found = cellIndex.find(key);
+    if (found == cellIndex.end()) {
+        found = cellIndex.emplace(key, static_cast<uint32_t>(cells.size())).first;
         cells.push_back({line.network, line.lac, line.cell, TowerPosition()});
+    }
+    auto bcch = bcchIndex.find(line.bcch);
+    if (bcch == bcchIndex.end()) {
+        bcch = bcchIndex.emplace(line.bcch, static_cast<uint32_t>(bcchTexts.size())).first;
+        bcchTexts.push_back(line.bcch);
     }
     int64_t candidates[2];
     const int count = zone.Candidates(line.local, candidates);
@@ -37,13 +43,16 @@ void CellDrive::Add(const CellLogLine& line) {
         }
     }
     previousUtc = utc;
-    stays.push_back({utc, line.local, kNoEnd, found.first->second, line.line,
-                     static_cast<uint32_t>(logNames.size() - 1), line.bcch});
+    stays.push_back({utc, line.local, kNoEnd, found->second, line.line,
+                     static_cast<uint32_t>(logNames.size() - 1), bcch->second});
 }
 
 void CellDrive::Finish() {
-    std::stable_sort(stays.begin(), stays.end(),
-                     [](const Stay& a, const Stay& b) { return a.utc < b.utc; });
+    auto earlier = [](const Stay& a, const Stay& b) { return a.utc < b.utc; };
+    // One log is in order already.
+    if (!std::is_sorted(stays.begin(), stays.end(), earlier)) {
+        std::stable_sort(stays.begin(), stays.end(), earlier);
+    }
     // Copies of a line stand among the stays of the same second.
     size_t kept = 0;
     size_t second = 0; // the first kept stay of the current second
@@ -62,7 +71,7 @@ void CellDrive::Finish() {
             }
         }
         if (kept != i) {
-            stays[kept] = std::move(stays[i]);
+            stays[kept] = stays[i];
         }
         ++kept;
     }

@@ -37,7 +37,7 @@ struct Stay {
     uint32_t cell; // index in Cells()
     uint32_t line; // line number in its log
     uint32_t log;  // index in LogNames()
-    std::string bcch;
+    uint32_t bcch; // index in BcchTexts()
 };
 
 const int64_t kNoEnd = INT64_MIN;
@@ -59,6 +59,8 @@ public:
     const std::vector<DriveCell>& Cells() const { return cells; }
     const std::vector<Stay>& Stays() const { return stays; }
     const std::vector<std::string>& LogNames() const { return logNames; }
+    // The BCCH texts the logs give; a network uses a few hundred channels.
+    const std::string& Bcch(const Stay& stay) const { return bcchTexts[stay.bcch]; }
     const LocalTimeZone& Zone() const { return zone; }
     uint64_t Duplicates() const { return duplicates; }
     // Lines in a repeated hour, told apart by their order.
@@ -75,9 +77,12 @@ public:
 private:
     LocalTimeZone& zone;
     std::vector<DriveCell> cells;
-    std::unordered_map<std::string, uint32_t> cellIndex;
+    std::unordered_map<std::string, uint32_t> cellIndex; // "network;lac;cell"
+    std::string key;                                     // kept for its room
     std::vector<Stay> stays;
     std::vector<std::string> logNames;
+    std::vector<std::string> bcchTexts;
+    std::unordered_map<std::string, uint32_t> bcchIndex;
     int64_t previousUtc = INT64_MIN;
     uint64_t duplicates = 0;
     uint64_t repeatedHour = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 
 #include "CivilTime.h"
 #include "DriveText.h"
@@ -36,32 +37,38 @@ int Number(const wchar_t* text, size_t length) {
     return value;
 }
 
+// A piece of the line being parsed.
+struct Field {
+    const wchar_t* text;
+    size_t length;
+};
+
 // A radio value as the log writes it: its decimal text, "-1" when not reported.
-bool IsValueText(const std::wstring& text) {
-    const size_t sign = !text.empty() && text[0] == L'-';
-    return AllDigits(text.data() + sign, text.size() - sign);
+bool IsValueText(const Field& field) {
+    const size_t sign = field.length > 0 && field.text[0] == L'-';
+    return AllDigits(field.text + sign, field.length - sign);
 }
 
-bool IsNetworkText(const std::wstring& text) {
-    return text == L"-----" ||
-           ((text.size() == 5 || text.size() == 6) && AllDigits(text.data(), text.size()));
+bool IsNetworkText(const Field& field) {
+    return (field.length == 5 && std::wmemcmp(field.text, L"-----", 5) == 0) ||
+           ((field.length == 5 || field.length == 6) && AllDigits(field.text, field.length));
 }
 
 // "dd.mm.yyyy" and "hh:mm:ss" to seconds; false for anything else.
-bool ParseTime(const wchar_t* date, const std::wstring& time, int64_t& seconds) {
+bool ParseTime(const wchar_t* date, const Field& time, int64_t& seconds) {
+    const wchar_t* t = time.text;
     if (!AllDigits(date, 2) || date[2] != L'.' || !AllDigits(date + 3, 2) || date[5] != L'.' ||
-        !AllDigits(date + 6, 4) || time.size() != 8 || !AllDigits(time.data(), 2) ||
-        time[2] != L':' || !AllDigits(time.data() + 3, 2) || time[5] != L':' ||
-        !AllDigits(time.data() + 6, 2)) {
+        !AllDigits(date + 6, 4) || time.length != 8 || !AllDigits(t, 2) || t[2] != L':' ||
+        !AllDigits(t + 3, 2) || t[5] != L':' || !AllDigits(t + 6, 2)) {
         return false;
     }
     CivilTime civil;
     civil.day = Number(date, 2);
     civil.month = Number(date + 3, 2);
     civil.year = Number(date + 6, 4);
-    civil.hour = Number(time.data(), 2);
-    civil.minute = Number(time.data() + 3, 2);
-    civil.second = Number(time.data() + 6, 2);
+    civil.hour = Number(t, 2);
+    civil.minute = Number(t + 3, 2);
+    civil.second = Number(t + 6, 2);
     if (civil.year < 1601 || civil.month < 1 || civil.month > 12 || civil.day < 1 ||
         civil.day > DaysInMonth(civil.year, civil.month) || civil.hour > 23 || civil.minute > 59 ||
         civil.second > 59) {
@@ -71,8 +78,8 @@ bool ParseTime(const wchar_t* date, const std::wstring& time, int64_t& seconds) 
     return true;
 }
 
-std::string Ascii(const std::wstring& text) {
-    return std::string(text.begin(), text.end());
+void AssignAscii(std::string& to, const Field& field) {
+    to.assign(field.text, field.text + field.length);
 }
 
 // The cell line at the end of text, "dd.mm.yyyy;hh:mm:ss;lac;cellId;bcch;networkId; " (the
@@ -87,8 +94,8 @@ bool ParseCellLine(const std::wstring& text, CellLogLine& cell, size_t& start) {
     }
     --p;
     // Right to left: network id, BCCH, cell id, LAC, time; each follows a ';'.
-    std::wstring fields[5];
-    for (std::wstring& field : fields) {
+    Field fields[5];
+    for (Field& field : fields) {
         size_t q = p;
         while (q > 0 && text[q - 1] != L';' && p - q <= kMaxField) {
             --q;
@@ -96,7 +103,7 @@ bool ParseCellLine(const std::wstring& text, CellLogLine& cell, size_t& start) {
         if (q == 0 || text[q - 1] != L';' || p - q > kMaxField) {
             return false;
         }
-        field.assign(text, q, p - q);
+        field = {text.data() + q, p - q};
         p = q - 1;
     }
     const size_t kDateLength = 10;
@@ -105,10 +112,10 @@ bool ParseCellLine(const std::wstring& text, CellLogLine& cell, size_t& start) {
         !ParseTime(text.data() + p - kDateLength, fields[4], cell.local)) {
         return false;
     }
-    cell.network = Ascii(fields[0]);
-    cell.bcch = Ascii(fields[1]);
-    cell.cell = Ascii(fields[2]);
-    cell.lac = Ascii(fields[3]);
+    AssignAscii(cell.network, fields[0]);
+    AssignAscii(cell.bcch, fields[1]);
+    AssignAscii(cell.cell, fields[2]);
+    AssignAscii(cell.lac, fields[3]);
     start = p - kDateLength;
     return true;
 }

@@ -40,13 +40,19 @@ bool IsNetworkId(const std::string& network) {
 } // namespace
 
 std::string UtcText(int64_t utc) {
+    std::string text;
+    AppendUtc(text, utc);
+    return text;
+}
+
+void AppendUtc(std::string& to, int64_t utc) {
     char text[24];
     char* end = PutTime(text, utc);
     *end++ = 'Z';
-    return std::string(text, end);
+    to.append(text, end);
 }
 
-std::string LocalText(int64_t local, int64_t utc) {
+void AppendLocal(std::string& to, int64_t local, int64_t utc) {
     char text[32];
     char* end = PutTime(text, local);
     const int64_t offset = (local - utc) / 60;
@@ -55,7 +61,7 @@ std::string LocalText(int64_t local, int64_t utc) {
     PutNumber(end, static_cast<int>(magnitude / 60 % 100), 2);
     *end++ = ':';
     PutNumber(end, static_cast<int>(magnitude % 60), 2);
-    return std::string(text, end);
+    to.append(text, end);
 }
 
 std::string DateText(int64_t local) {

@@ -7,10 +7,11 @@
 
 // Texts the drive's files share: times, names, and the escapes of XML, JSON and CSV.
 
-// "2008-03-09T06:05:03Z"
+// "2008-03-09T06:05:03Z", returned or appended.
 std::string UtcText(int64_t utc);
+void AppendUtc(std::string& to, int64_t utc);
 // The wall-clock time with its offset from UTC: "2008-03-09T07:05:03+01:00".
-std::string LocalText(int64_t local, int64_t utc);
+void AppendLocal(std::string& to, int64_t local, int64_t utc);
 // "2008-03-09"
 std::string DateText(int64_t local);
 

@@ -18,28 +18,50 @@ void GeoJsonWriter::Write(OutputFile& out) const {
     out.Write("{\"type\":\"FeatureCollection\",\"features\":[");
     const std::vector<DriveCell>& cells = drive.Cells();
     const std::vector<Stay>& stays = drive.Stays();
-    const char* separator = "\n";
-    for (const Stay& stay : stays) {
-        const DriveCell& cell = cells[stay.cell];
+    // A point's geometry and the properties of its cell, made once a cell.
+    std::vector<std::string> points(cells.size());
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const DriveCell& cell = cells[i];
         const TowerPosition& tower = cell.tower;
-        if (!tower.Known()) {
+        if (tower.Known()) {
+            points[i] =
+                "{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":" +
+                Position(tower) + "},\"properties\":{\"name\":" + JsonString(TowerName(cell)) +
+                ",\"position\":\"cell tower, not the phone\",\"network\":" +
+                JsonString(cell.network) + ",\"mcc\":" + StringOrNull(MccOf(cell.network)) +
+                ",\"mnc\":" + StringOrNull(MncOf(cell.network)) +
+                ",\"lac\":" + JsonString(cell.lac) + ",\"cell\":" + JsonString(cell.cell) +
+                ",\"radio\":" + StringOrNull(tower.radio) +
+                ",\"range_m\":" + (tower.range == kNoValue ? "null" : std::to_string(tower.range)) +
+                ",\"position_source\":" + JsonString(tower.source) + ",\"time\":\"";
+        }
+    }
+    std::vector<std::string> logs;
+    for (const std::string& name : drive.LogNames()) {
+        logs.push_back(",\"log\":" + JsonString(name) + ",\"log_line\":");
+    }
+    const char* separator = "\n";
+    std::string feature;
+    for (const Stay& stay : stays) {
+        if (points[stay.cell].empty()) {
             continue;
         }
-        out.Write(
-            separator +
-            ("{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":" +
-             Position(tower) + "},\"properties\":{\"name\":" + JsonString(TowerName(cell)) +
-             ",\"position\":\"cell tower, not the phone\",\"time\":\"" + UtcText(stay.utc) +
-             "\",\"end_time\":" + (stay.end == kNoEnd ? "null" : "\"" + UtcText(stay.end) + "\"") +
-             ",\"local_time\":\"" + LocalText(stay.local, stay.utc) + "\",\"network\":" +
-             JsonString(cell.network) + ",\"mcc\":" + StringOrNull(MccOf(cell.network)) +
-             ",\"mnc\":" + StringOrNull(MncOf(cell.network)) + ",\"lac\":" + JsonString(cell.lac) +
-             ",\"cell\":" + JsonString(cell.cell) + ",\"bcch\":" + JsonString(stay.bcch) +
-             ",\"radio\":" + StringOrNull(tower.radio) +
-             ",\"range_m\":" + (tower.range == kNoValue ? "null" : std::to_string(tower.range)) +
-             ",\"position_source\":" + JsonString(tower.source) +
-             ",\"log\":" + JsonString(drive.LogNames()[stay.log]) +
-             ",\"log_line\":" + std::to_string(stay.line) + "}}"));
+        feature = separator;
+        feature += points[stay.cell];
+        AppendUtc(feature, stay.utc);
+        feature += "\",\"end_time\":";
+        if (stay.end == kNoEnd) {
+            feature += "null";
+        } else {
+            feature += '"';
+            AppendUtc(feature, stay.end);
+            feature += '"';
+        }
+        feature += ",\"local_time\":\"";
+        AppendLocal(feature, stay.local, stay.utc);
+        feature += "\",\"bcch\":" + JsonString(drive.Bcch(stay)) + logs[stay.log] +
+                   std::to_string(stay.line) + "}}";
+        out.Write(feature);
         separator = ",\n";
     }
     for (const auto& day : drive.Days()) {

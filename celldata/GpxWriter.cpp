@@ -38,23 +38,31 @@ void GpxWriter::Write(OutputFile& out) const {
     }
     out.Write("<trk><name>The towers in the order visited</name><desc>Positions of the "
               "towers, not the phone's track.</desc>\n");
+    // A track point's parts from its cell, before and after its time.
+    std::vector<std::string> heads(cells.size()), tails(cells.size());
+    for (size_t i = 0; i < cells.size(); ++i) {
+        if (cells[i].tower.Known()) {
+            heads[i] = "<trkpt " + Position(cells[i].tower) + "><time>";
+            tails[i] = "</time><name>" + XmlEscaped(TowerName(cells[i])) + "</name></trkpt>\n";
+        }
+    }
+    std::string point;
     for (const auto& day : drive.Days()) {
-        std::string segment = "<trkseg>\n";
         bool any = false;
         for (size_t i = day.first; i < day.second; ++i) {
-            const DriveCell& cell = cells[stays[i].cell];
-            if (cell.tower.Known()) {
-                segment += "<trkpt " + Position(cell.tower) + "><time>" + UtcText(stays[i].utc) +
-                           "</time><name>" + XmlEscaped(TowerName(cell)) + "</name></trkpt>\n";
-                any = true;
+            const uint32_t cell = stays[i].cell;
+            if (heads[cell].empty()) {
+                continue;
             }
-            if (segment.size() > (1 << 16)) {
-                out.Write(segment);
-                segment.clear();
-            }
+            point = any ? "" : "<trkseg>\n";
+            point += heads[cell];
+            AppendUtc(point, stays[i].utc);
+            point += tails[cell];
+            out.Write(point);
+            any = true;
         }
         if (any) {
-            out.Write(segment + "</trkseg>\n");
+            out.Write("</trkseg>\n");
         }
     }
     out.Write("</trk>\n</gpx>\n");

@@ -25,14 +25,14 @@ std::string Coordinates(const TowerPosition& tower) {
 } // namespace
 
 void KmlWriter::Write(OutputFile& out) const {
-    std::string logs;
+    std::string logNames;
     for (const std::string& name : drive.LogNames()) {
-        logs += (logs.empty() ? "" : ", ") + name;
+        logNames += (logNames.empty() ? "" : ", ") + name;
     }
     out.Write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
               "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n"
               "<name>Kestrel cell log: the towers visited</name>\n<description>" +
-              XmlEscaped("A placemark for each line of the cell logs (" + logs +
+              XmlEscaped("A placemark for each line of the cell logs (" + logNames +
                          "), at the position of its cell's tower: the phone was within the "
                          "tower's reach, not at it. Times in UTC; the log's times were taken "
                          "as " +
@@ -47,28 +47,43 @@ void KmlWriter::Write(OutputFile& out) const {
 
     const std::vector<DriveCell>& cells = drive.Cells();
     const std::vector<Stay>& stays = drive.Stays();
+    // What a placemark takes from its cell, before and after the stay's own part.
+    std::vector<std::string> heads(cells.size()), tails(cells.size());
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const DriveCell& cell = cells[i];
+        if (cell.tower.Known()) {
+            heads[i] = "<Placemark><name>" + XmlEscaped(TowerName(cell)) + "</name><description>" +
+                       XmlEscaped(TowerDescription(cell)) + " BCCH ";
+            tails[i] = "</TimeSpan><styleUrl>" + StyleOf(cell.tower.radio) +
+                       "</styleUrl><Point><coordinates>" + Coordinates(cell.tower) +
+                       "</coordinates></Point></Placemark>\n";
+        }
+    }
+    std::vector<std::string> logParts;
+    for (const std::string& name : drive.LogNames()) {
+        logParts.push_back(". Log " + XmlEscaped(name) + ", line ");
+    }
+    std::string placemark;
     for (const auto& day : drive.Days()) {
         const std::string date = DateText(stays[day.first].local);
         out.Write("<Folder>\n<name>" + date + "</name>\n<description>Local date " + date +
                   "</description>\n");
         for (size_t i = day.first; i < day.second; ++i) {
             const Stay& stay = stays[i];
-            const DriveCell& cell = cells[stay.cell];
-            if (!cell.tower.Known()) {
+            if (heads[stay.cell].empty()) {
                 continue;
             }
-            std::string placemark =
-                "<Placemark><name>" + XmlEscaped(TowerName(cell)) + "</name><description>" +
-                XmlEscaped(TowerDescription(cell) + " BCCH " + stay.bcch + ". Log " +
-                           drive.LogNames()[stay.log] + ", line " + std::to_string(stay.line) +
-                           ".") +
-                "</description><TimeSpan><begin>" + UtcText(stay.utc) + "</begin>";
+            placemark = heads[stay.cell];
+            placemark += XmlEscaped(drive.Bcch(stay)) + logParts[stay.log] +
+                         std::to_string(stay.line) + ".</description><TimeSpan><begin>";
+            AppendUtc(placemark, stay.utc);
+            placemark += "</begin>";
             if (stay.end != kNoEnd) {
-                placemark += "<end>" + UtcText(stay.end) + "</end>";
+                placemark += "<end>";
+                AppendUtc(placemark, stay.end);
+                placemark += "</end>";
             }
-            placemark += "</TimeSpan><styleUrl>" + StyleOf(cell.tower.radio) +
-                         "</styleUrl><Point><coordinates>" + Coordinates(cell.tower) +
-                         "</coordinates></Point></Placemark>\n";
+            placemark += tails[stay.cell];
             out.Write(placemark);
         }
         const std::vector<uint32_t> path = drive.Path(day.first, day.second);
