@@ -30,6 +30,8 @@ kestrel_install_packages() {
     command -v python3 >/dev/null || missing+=(python3)
     # Bridges a pseudo-terminal (a COM port in the prefix) to the modem simulator.
     command -v socat >/dev/null || missing+=(socat)
+    # Validates the map files of celllog2map.
+    command -v xmllint >/dev/null || missing+=(libxml2-utils)
     if [ ${#missing[@]} -gt 0 ]; then
         kestrel_log "installing ${missing[*]}"
         local sudo=""
@@ -41,6 +43,29 @@ kestrel_install_packages() {
             return 1
         }
     fi
+    kestrel_install_map_schemas ||
+        kestrel_log "the GPX and KML schemas could not be installed: the map-file test will fail"
+}
+
+# The GPX 1.1 and OGC KML 2.2 schemas the map-file test validates against. Debian ships them in
+# pytrainer (GPL-2+; the schemas are TopoGrafix's and the OGC's, free to copy): only its schema
+# folder is unpacked from the package, not the program with its GTK and SciPy dependencies.
+KESTREL_MAP_SCHEMAS=/usr/local/share/kestrel/schemas
+kestrel_install_map_schemas() {
+    [ -f "$KESTREL_MAP_SCHEMAS/ogckml22.xsd" ] && return 0
+    local sudo="" unpacked
+    [ "$(id -u)" = 0 ] || sudo=sudo
+    unpacked=$(mktemp -d)
+    kestrel_log "installing the GPX and KML schemas from Debian's pytrainer"
+    (cd "$unpacked" && { apt-get download pytrainer >/dev/null 2>&1 ||
+        { $sudo apt-get update -qq && apt-get download pytrainer >/dev/null; }; } &&
+        dpkg-deb -x pytrainer_*.deb root) &&
+        $sudo mkdir -p "$KESTREL_MAP_SCHEMAS" &&
+        $sudo cp "$unpacked"/root/usr/share/pytrainer/schemas/{Topografix_gpx11,ogckml22,atom-author-link,xAL}.xsd \
+            "$KESTREL_MAP_SCHEMAS/"
+    local status=$?
+    rm -rf "$unpacked"
+    return $status
 }
 
 # Configures every time (a second or two): a subsystem folder that appeared since the last
