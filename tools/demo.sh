@@ -8,7 +8,8 @@
 # installer.exe, as the package goes onto the device), points the radio at the scenario, starts
 # the Today host and switches monitoring and logging on. With a display it opens the device
 # screen in a window; without one (or with --headless) it plays the scenario on its own Xvfb
-# and leaves screenshots, the item's text transcript and the cell log in the output folder.
+# and leaves screenshots, the item's text transcript, the cell log and the walk as KML and GPX
+# in the output folder.
 # --modem reads the radio from a modem (/dev/ttyUSB2, COM5 or tcp:HOST:PORT) or from the modem
 # simulator walking the scenario (sim, sim:quectel, ...). See docs/demo.md and docs/ril-modem.md.
 # --cells runs it on an OpenCellID export: its BTS databases, its cells in the reference
@@ -24,7 +25,7 @@ vga=0
 headless=0
 out=""
 usage() {
-    sed -n '4,15p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '4,16p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 1
 }
 while [ $# -gt 0 ]; do
@@ -80,7 +81,7 @@ package="$KESTREL_BUILD/package"
 needed=(package/KestrelToday.dll package/KestrelSetupDll.dll
     package/Kestrel.manifest bin/installer.exe bin/todayhost.exe bin/ril.dll bin/aygshell.dll
     bin/cellcore.dll bin/shellexec.dll bin/htmlview.dll bin/refservice.exe bin/modemsim.exe
-    bin/cells2btsdb.exe)
+    bin/cells2btsdb.exe bin/celllog2map.exe)
 missing=0
 for f in "${needed[@]}"; do [ -f "$KESTREL_BUILD/$f" ] || missing=1; done
 if [ "$missing" = 1 ] || [ "${KESTREL_DEMO_REBUILD:-0}" = 1 ]; then
@@ -91,7 +92,7 @@ if [ "$missing" = 1 ] || [ "${KESTREL_DEMO_REBUILD:-0}" = 1 ]; then
         ${KESTREL_SUBDIRS:+"-DKESTREL_SUBDIRS=$KESTREL_SUBDIRS"} \
         >"$KESTREL_BUILD.configure.log" 2>&1 || { cat "$KESTREL_BUILD.configure.log" >&2; exit 1; }
     cmake --build "$KESTREL_BUILD" --target kestrel_package installer todayhost ril \
-        aygshell cellcore shellexec htmlview refservice modemsim cells2btsdb
+        aygshell cellcore shellexec htmlview refservice modemsim cells2btsdb celllog2map
 fi
 for f in "${needed[@]}"; do
     [ -f "$KESTREL_BUILD/$f" ] || { kestrel_log "missing $KESTREL_BUILD/$f after the build"; exit 1; }
@@ -312,5 +313,14 @@ if [ -f "$drive/gsminfo.txt" ]; then
     iconv -f UTF-16 -t UTF-8 "$drive/gsminfo.txt" >"$out/gsminfo-utf8.txt" 2>/dev/null || true
 fi
 [ -f "$drive/ril-errors.txt" ] && cp "$drive/ril-errors.txt" "$out/"
+# The walk as map files, at the towers of the device's BTS databases (docs/celllog.md).
+if [ -f "$out/gsminfo.txt" ]; then
+    if wine "$bin/celllog2map.exe" --bts "$(winpath "$drive/GsmDb")" --kml "$(winpath "$out/walk.kml")" \
+        --gpx "$(winpath "$out/walk.gpx")" "$(winpath "$out/gsminfo.txt")" >"$out/celllog2map.log" 2>&1 </dev/null; then
+        kestrel_log "the walk as map files: $out/walk.kml, $out/walk.gpx"
+    else
+        kestrel_log "the walk could not be written as map files, see $out/celllog2map.log"
+    fi
+fi
 kestrel_log "output: $out"
 echo "$out"
