@@ -13,6 +13,11 @@ const size_t kRawCapacity = 1 << 20;
 const int kMaxFields = 64;
 // Less text than this is parsed on one thread.
 const ptrdiff_t kParallelBytes = 256 << 10;
+// What a district costs besides its texts: the strings, the hash table's node and bucket,
+// the heap's headers.
+const size_t kDistrictEntryBytes = 128;
+// Spreadsheet tools start UTF-8 text with a byte-order mark.
+const char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 // Column positions of an export without a header line.
 const int kExportColumns[CellExportReader::ColumnCount] = {0, 1, 2, 3, 4, 6, 7, 8, 9, 12, -1, -1};
@@ -372,10 +377,13 @@ bool CellExportReader::Next(CellRecord& cell) {
         if (lineEnd == end) {
             if (!inputEnded) {
                 if (textBegin == 0 && textEnd == text.size()) {
-                    // A line longer than the buffer is no export line: skip it whole.
-                    ++counts.lines;
-                    ++counts.malformed;
-                    skippingLongLine = true;
+                    // A line longer than the buffer is no export line: skip it whole,
+                    // however many buffers it fills.
+                    if (!skippingLongLine) {
+                        ++counts.lines;
+                        ++counts.malformed;
+                        skippingLongLine = true;
+                    }
                     textEnd = 0;
                 }
                 Fill();
@@ -482,6 +490,9 @@ void CellExportReader::ParseLines(const char* begin, const char* end,
 
 CellExportReader::LineResult CellExportReader::TakeLine(const char* begin, const char* end,
                                                         CellRecord& cell) {
+    if (firstLine && end - begin >= 3 && std::memcmp(begin, kUtf8Bom, 3) == 0) {
+        begin += 3;
+    }
     if (end > begin && end[-1] == '\r') {
         --end;
     }
@@ -592,6 +603,13 @@ uint32_t CellExportReader::DistrictIndex(const char* begin, const char* end) {
     if (found != districtIndex.end()) {
         return found->second;
     }
+    // The Windows-1250 text is no longer than the UTF-8 one.
+    const size_t cost = kDistrictEntryBytes + 2 * key.size();
+    if (districtBytes > districtLimit || cost > districtLimit - districtBytes) {
+        ++counts.noDistrict;
+        return 0;
+    }
+    districtBytes += cost;
     const uint32_t index = static_cast<uint32_t>(districts.size());
     districts.push_back(DatabaseText(begin, end));
     districtIndex.emplace(std::move(key), index);

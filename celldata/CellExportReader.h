@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -25,6 +26,7 @@ public:
         uint64_t cells = 0;      // lines that gave a cell
         uint64_t malformed = 0;  // lines skipped because a value is missing or unreadable
         uint64_t otherRadio = 0; // lines of radios that have no place here (CDMA)
+        uint64_t noDistrict = 0; // cells whose new district found the table full
     };
 
     CellExportReader();
@@ -51,6 +53,11 @@ public:
     const Counts& GetCounts() const { return counts; }
     // The districts met, as Windows-1250 text; CellRecord::district indexes it, 0 is none.
     const std::vector<std::string>& Districts() const { return districts; }
+    // Bounds the memory of the district table (none by default). A district met when the
+    // table is full is left out: its cells have none (counted in noDistrict).
+    void LimitDistricts(size_t bytes) { districtLimit = bytes; }
+    // What the district table takes, estimated from above.
+    size_t DistrictBytes() const { return districtBytes; }
 
     enum Column {
         RadioColumn,
@@ -106,6 +113,8 @@ private:
     Counts counts;
     std::vector<std::string> districts;
     std::unordered_map<std::string, uint32_t> districtIndex;
+    size_t districtLimit = SIZE_MAX;
+    size_t districtBytes = 0;
     // Parses half of a batch and reads ahead; started with the first batch.
     std::unique_ptr<WorkerThread> helper;
     std::vector<CellRecord> upper;

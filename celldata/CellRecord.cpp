@@ -79,10 +79,6 @@ uint64_t AreaKey(const CellRecord& cell) {
     return (uint64_t(cell.mcc) << 16 | cell.net) << 32 | cell.area;
 }
 
-bool SameKey(const CellRecord& a, const CellRecord& b) {
-    return AreaKey(a) == AreaKey(b) && a.cell == b.cell;
-}
-
 // Unknown update times and sample counts rank below every known one.
 uint64_t Rank(uint32_t value) {
     return value == kNoValue ? 0 : uint64_t(value) + 1;
@@ -110,7 +106,22 @@ struct CellLess {
         if (a.lat != b.lat) {
             return a.lat < b.lat;
         }
-        return a.lon < b.lon;
+        if (a.lon != b.lon) {
+            return a.lon < b.lon;
+        }
+        if (a.range != b.range) {
+            return a.range < b.range;
+        }
+        if (a.channel != b.channel) {
+            return a.channel < b.channel;
+        }
+        if (a.district != b.district) {
+            return a.district < b.district;
+        }
+        if (a.latDecimals != b.latDecimals) {
+            return a.latDecimals < b.latDecimals;
+        }
+        return a.lonDecimals < b.lonDecimals;
     }
 };
 
@@ -184,6 +195,31 @@ void SortCells(std::vector<CellRecord>& cells) {
     std::thread helper(sortNetworks);
     sortNetworks();
     helper.join();
+}
+
+bool CellBefore(const CellRecord& a, const CellRecord& b) {
+    return CellLess()(a, b);
+}
+
+size_t MergeRepeatedLines(CellRecord* cells, size_t count) {
+    size_t kept = 0;
+    size_t keyStart = 0; // the kept cells of the last key: [keyStart, kept)
+    for (size_t i = 0; i < count; ++i) {
+        if (kept == 0 || !SameKey(cells[keyStart], cells[i])) {
+            keyStart = kept;
+        } else {
+            // A key has a cell of each radio at most: the search is short.
+            size_t same = keyStart;
+            while (same < kept && cells[same].radio != cells[i].radio) {
+                ++same;
+            }
+            if (same < kept) {
+                continue;
+            }
+        }
+        cells[kept++] = cells[i];
+    }
+    return kept;
 }
 
 size_t MergeDuplicates(CellRecord* cells, size_t count, std::vector<CellRecord>* conflicts) {

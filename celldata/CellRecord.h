@@ -49,9 +49,21 @@ std::string CoordinateText(int32_t value, uint8_t decimals, uint8_t maxDecimals 
 // The same text written to `to` (room for 16 characters); returns its length.
 size_t PutCoordinate(char* to, int32_t value, uint8_t decimals, uint8_t maxDecimals);
 
+// Network, area and cell id: what the BTS reader finds a cell by.
+inline bool SameKey(const CellRecord& a, const CellRecord& b) {
+    return a.mcc == b.mcc && a.net == b.net && a.area == b.area && a.cell == b.cell;
+}
+
 // Sorts by network, area and cell id; among cells with the same key the one to keep comes
-// first: the latest update, then the most samples.
+// first: the latest update, then the most samples. The order is total: equal cells are alike
+// in every field.
 void SortCells(std::vector<CellRecord>& cells);
+// The order of SortCells.
+bool CellBefore(const CellRecord& a, const CellRecord& b);
+
+// On sorted cells: keeps the first line of each cell (key and radio) in order, so that lines
+// an export repeats count once; returns how many are kept.
+size_t MergeRepeatedLines(CellRecord* cells, size_t count);
 
 // On sorted cells: keeps the first cell of each (network, area, cell id) at the front and
 // returns how many are kept. A dropped cell of another radio than the kept one is a different

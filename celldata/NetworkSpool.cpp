@@ -4,15 +4,17 @@
 
 namespace {
 
-const size_t kRunBufferCells = (1 << 20) / sizeof(CellRecord);
+// What a run reads back at once: up to 1 MB, less when many runs share the budget.
+const size_t kRunBufferBytes = 1 << 20;
+const size_t kLeastRunBufferBytes = 16 << 10;
 // WriteFile and ReadFile take at most 4 GB at once; keep well below.
 const size_t kChunkBytes = 64 << 20;
 
 } // namespace
 
 NetworkSpool::NetworkSpool(size_t budgetBytes, const std::wstring& tempFolder)
-    : capacity(std::max<size_t>(budgetBytes / sizeof(CellRecord), 1)), tempFolder(tempFolder) {
-    cells.reserve(capacity);
+    : budget(budgetBytes), tempFolder(tempFolder) {
+    cells.reserve(Capacity());
 }
 
 NetworkSpool::~NetworkSpool() {
@@ -21,12 +23,25 @@ NetworkSpool::~NetworkSpool() {
     }
 }
 
+size_t NetworkSpool::Capacity() const {
+    return std::max<size_t>((budget > room ? budget - room : 0) / sizeof(CellRecord), 1);
+}
+
+void NetworkSpool::LeaveRoom(size_t bytes) {
+    room = bytes;
+}
+
 bool NetworkSpool::Add(const CellRecord* added, size_t count) {
     while (count > 0) {
-        if (cells.size() == capacity && !Spill()) {
-            return false;
+        if (cells.size() >= Capacity()) {
+            // Each round takes at least half the capacity in new cells: the sorting stays
+            // a few times that of the lines, however often they repeat.
+            Compact();
+            if (cells.size() > Capacity() / 2 && !Spill()) {
+                return false;
+            }
         }
-        const size_t taken = std::min(count, capacity - cells.size());
+        const size_t taken = std::min(count, Capacity() - cells.size());
         cells.insert(cells.end(), added, added + taken);
         added += taken;
         count -= taken;
@@ -34,8 +49,12 @@ bool NetworkSpool::Add(const CellRecord* added, size_t count) {
     return true;
 }
 
-bool NetworkSpool::Spill() {
+void NetworkSpool::Compact() {
     SortCells(cells);
+    cells.resize(MergeRepeatedLines(cells.data(), cells.size()));
+}
+
+bool NetworkSpool::Spill() {
     wchar_t path[MAX_PATH];
     HANDLE file = INVALID_HANDLE_VALUE;
     if (GetTempFileNameW(tempFolder.c_str(), L"kce", 0, path)) {
@@ -60,13 +79,18 @@ bool NetworkSpool::Spill() {
         left -= chunk;
     }
     cells.clear();
+    // The room others take has grown: memory held for more cells than fit is given back.
+    if (cells.capacity() > Capacity()) {
+        std::vector<CellRecord>().swap(cells);
+        cells.reserve(Capacity());
+    }
     return true;
 }
 
 bool NetworkSpool::Refill(Run& run) {
-    run.buffer.resize(kRunBufferCells);
+    run.buffer.resize(runBufferCells);
     DWORD read = 0;
-    if (!ReadFile(run.file, run.buffer.data(), kRunBufferCells * sizeof(CellRecord), &read,
+    if (!ReadFile(run.file, run.buffer.data(), DWORD(runBufferCells * sizeof(CellRecord)), &read,
                   nullptr) ||
         read % sizeof(CellRecord) != 0) {
         error = "cannot read back a temporary file";
@@ -80,7 +104,7 @@ bool NetworkSpool::Refill(Run& run) {
 bool NetworkSpool::ForEachNetwork(
     const std::function<bool(CellRecord* cells, size_t count)>& visit) {
     if (runs.empty()) {
-        SortCells(cells);
+        Compact();
         for (size_t begin = 0; begin < cells.size();) {
             size_t end = begin + 1;
             while (end < cells.size() && NetworkKey(cells[end]) == NetworkKey(cells[begin])) {
@@ -93,44 +117,69 @@ bool NetworkSpool::ForEachNetwork(
         }
         return true;
     }
-    if (!cells.empty() && !Spill()) {
-        return false;
-    }
-    std::vector<CellRecord>().swap(cells);
-    for (Run& run : runs) {
-        LARGE_INTEGER start = {};
-        if (!SetFilePointerEx(run.file, start, nullptr, FILE_BEGIN) || !Refill(run)) {
-            error = "cannot read back a temporary file";
+    if (!cells.empty()) {
+        Compact();
+        if (!Spill()) {
             return false;
         }
     }
-    // Each run is sorted: a network's cells are the heads of the runs.
+    std::vector<CellRecord>().swap(cells);
+    return MergeRuns(visit);
+}
+
+bool NetworkSpool::MergeRuns(const std::function<bool(CellRecord* cells, size_t count)>& visit) {
+    runBufferCells = std::clamp(budget / runs.size(), kLeastRunBufferBytes, kRunBufferBytes) /
+                     sizeof(CellRecord);
+    // The runs with cells left, the one whose next cell comes first at the top.
+    std::vector<size_t> heads;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        LARGE_INTEGER start = {};
+        if (!SetFilePointerEx(runs[i].file, start, nullptr, FILE_BEGIN) || !Refill(runs[i])) {
+            error = "cannot read back a temporary file";
+            return false;
+        }
+        if (!runs[i].buffer.empty()) {
+            heads.push_back(i);
+        }
+    }
+    const auto later = [this](size_t a, size_t b) {
+        return CellBefore(runs[b].buffer[runs[b].next], runs[a].buffer[runs[a].next]);
+    };
+    std::make_heap(heads.begin(), heads.end(), later);
+    // Each run is sorted with one line of each cell: the runs' cells merged in order are a
+    // network's cells sorted, and a cell's lines from several runs meet under one key.
     std::vector<CellRecord> network;
-    for (;;) {
-        uint32_t key = ~0u;
-        for (const Run& run : runs) {
-            if (run.next < run.buffer.size()) {
-                key = std::min(key, NetworkKey(run.buffer[run.next]));
-            }
-        }
-        if (key == ~0u) {
-            return true;
-        }
+    while (!heads.empty()) {
+        const uint32_t key = NetworkKey(runs[heads.front()].buffer[runs[heads.front()].next]);
         network.clear();
-        for (Run& run : runs) {
-            for (;;) {
-                if (run.next == run.buffer.size() && !Refill(run)) {
-                    return false;
-                }
-                if (run.next == run.buffer.size() || NetworkKey(run.buffer[run.next]) != key) {
-                    break;
-                }
-                network.push_back(run.buffer[run.next++]);
+        size_t keyStart = 0; // the network's cells of the last key: [keyStart, end)
+        while (!heads.empty()) {
+            Run& run = runs[heads.front()];
+            const CellRecord cell = run.buffer[run.next];
+            if (NetworkKey(cell) != key) {
+                break;
             }
+            std::pop_heap(heads.begin(), heads.end(), later);
+            if (++run.next == run.buffer.size() && !Refill(run)) {
+                return false;
+            }
+            if (run.next < run.buffer.size()) {
+                std::push_heap(heads.begin(), heads.end(), later);
+            } else {
+                heads.pop_back();
+            }
+            if (network.empty() || !SameKey(network[keyStart], cell)) {
+                keyStart = network.size();
+            } else if (std::any_of(
+                           network.begin() + keyStart, network.end(),
+                           [&cell](const CellRecord& kept) { return kept.radio == cell.radio; })) {
+                continue;
+            }
+            network.push_back(cell);
         }
-        SortCells(network);
         if (!visit(network.data(), network.size())) {
             return false;
         }
     }
+    return true;
 }

@@ -21,6 +21,8 @@ namespace {
 
 // Cells read that go into the spool at once (see below).
 const size_t kHandOverCells = 4096;
+// The district texts may take an eighth of --memory from the cells.
+const size_t kDistrictShare = 8;
 
 int Usage() {
     std::fprintf(stderr,
@@ -46,9 +48,10 @@ std::wstring WithBackslash(std::wstring folder) {
     return folder;
 }
 
-// Creates the folder and any missing parent.
+// Creates the folder and any missing parent. Creating a drive ("C:") or a server's name fails
+// harmlessly on the way.
 bool MakeFolder(const std::wstring& folder) {
-    for (size_t at = folder.find_first_of(L"\\/", 3); at != std::wstring::npos;
+    for (size_t at = folder.find_first_of(L"\\/", 1); at != std::wstring::npos;
          at = folder.find_first_of(L"\\/", at + 1)) {
         CreateDirectoryW(folder.substr(0, at).c_str(), nullptr);
     }
@@ -113,6 +116,7 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     NetworkSpool& spool = *held;
+    reader.LimitDistricts((budgetMb << 20) / kDistrictShare);
     // The cells read go into the spool on a thread of their own while the next are parsed:
     // copying them (and first touching the spool's memory) would otherwise hold up both
     // parsing threads. Lines taken one by one gather to a batch worth the handover first.
@@ -126,6 +130,7 @@ int wmain(int argc, wchar_t** argv) {
         if (!added) {
             return false;
         }
+        spool.LeaveRoom(reader.DistrictBytes());
         std::vector<CellRecord>& batch = batches[filling];
         adder.Start([&spool, &added, &batch] {
             added = spool.Add(batch.data(), batch.size());
@@ -169,7 +174,7 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(report, "network,area,cell,radio,found_cell,found_radio,where\n");
     DatabasePipeline pipeline(reader.Districts());
     std::vector<CellRecord> conflicts;
-    size_t networks = 0, written = 0, merged = 0, lost = 0;
+    size_t networks = 0, written = 0, sameKey = 0, lost = 0;
     const auto reportLost = [&](const UnreachableCell& cell) {
         ReportLine(report, cell);
         ++lost;
@@ -179,16 +184,15 @@ int wmain(int argc, wchar_t** argv) {
     const bool done = spool.ForEachNetwork([&](CellRecord* cells, size_t count) {
         conflicts.clear();
         const size_t kept = MergeDuplicates(cells, count, &conflicts);
-        merged += count - kept - conflicts.size();
         for (const CellRecord& conflict : conflicts) {
-            // The kept cell of the same key: the first one of that key.
-            const CellRecord* found = cells;
-            while (found + 1 < cells + kept &&
-                   (found->area != conflict.area || found->cell != conflict.cell)) {
-                ++found;
-            }
+            // The kept cell of the same key; the kept cells are sorted by area and cell id.
+            const CellRecord* found = std::lower_bound(
+                cells, cells + kept, conflict, [](const CellRecord& a, const CellRecord& b) {
+                    return a.area != b.area ? a.area < b.area : a.cell < b.cell;
+                });
             ReportLine(report, {conflict, *found, "same key"});
         }
+        sameKey += conflicts.size();
         lost += conflicts.size();
         const std::string name = NetworkId(cells[0].mcc, cells[0].net);
         const std::wstring path = out + std::wstring(name.begin(), name.end()) + L".csv";
@@ -217,8 +221,15 @@ int wmain(int argc, wchar_t** argv) {
     }
     const double seconds = Seconds(start);
     const CellExportReader::Counts& counts = reader.GetCounts();
-    std::printf("%zu networks, %zu cells written to %ls, %zu duplicate lines merged\n", networks,
+    // Every cell read is written, listed as of the same key, or a repeated line merged.
+    const unsigned long long merged = counts.cells - written - sameKey;
+    std::printf("%zu networks, %zu cells written to %ls, %llu duplicate lines merged\n", networks,
                 written, out.c_str(), merged);
+    if (counts.noDistrict > 0) {
+        std::printf("%llu cells without their district: the district texts took the eighth of "
+                    "--memory they may\n",
+                    static_cast<unsigned long long>(counts.noDistrict));
+    }
     std::printf("%zu cells the BTS reader cannot find, listed in %ls\n", lost, reportPath.c_str());
     std::printf("%.1f s (reading %.1f s), %.0f lines/s, peak memory %.0f MB, output %.1f MB, "
                 "%zu temporary runs\n",

@@ -106,6 +106,46 @@ TEST(CellExportReaderTest, HeaderNamesTheColumns) {
     EXPECT_EQ("text: the header line names no column \"lat\"", reader.Error());
 }
 
+// Spreadsheet tools save CSV as UTF-8 with a byte-order mark, with a header or without.
+TEST(CellExportReaderTest, ByteOrderMarkBeforeTheFirstLine) {
+    CellExportReader reader;
+    reader.OpenText(
+        "\xEF\xBB\xBFradio,mcc,net,area,cell,lon,lat\nGSM,230,1,100,1001,14.42,50.08\n");
+    std::vector<CellRecord> cells = ReadAll(reader);
+    EXPECT_EQ("", reader.Error());
+    ASSERT_EQ(1u, cells.size());
+    EXPECT_EQ(1001u, cells[0].cell);
+
+    reader.OpenText(std::string("\xEF\xBB\xBF") + kLines);
+    EXPECT_EQ(3u, ReadAll(reader).size());
+    EXPECT_EQ(0u, reader.GetCounts().malformed);
+}
+
+// A table of districts bounded in bytes: districts met once it is full are left out, those
+// in it still found.
+TEST(CellExportReaderTest, DistrictTableStaysWithinItsLimit) {
+    std::string text = "radio,mcc,net,area,cell,lon,lat,district\n";
+    for (int i = 0; i < 200; ++i) {
+        text += "GSM,230,1,100," + std::to_string(1000 + i) + ",14.4,50.1,Okres " +
+                std::to_string(i % 100) + " nad Sázavou\n";
+    }
+    CellExportReader reader;
+    const size_t limit = 4096;
+    reader.LimitDistricts(limit);
+    reader.OpenText(text);
+    std::vector<CellRecord> cells = ReadAll(reader);
+    ASSERT_EQ(200u, cells.size());
+    EXPECT_LE(reader.DistrictBytes(), limit);
+    const size_t kept = reader.Districts().size() - 1;
+    ASSERT_GT(kept, 5u);
+    ASSERT_LT(kept, 50u);
+    EXPECT_EQ(200u - 2 * kept, reader.GetCounts().noDistrict);
+    // The second round of the same texts finds the districts kept.
+    EXPECT_EQ("Okres 0 nad S\xE1zavou", reader.Districts()[cells[100].district]);
+    EXPECT_EQ(cells[kept - 1].district, cells[100 + kept - 1].district);
+    EXPECT_EQ(0u, cells[100 + kept].district);
+}
+
 TEST(CellExportReaderTest, GzipFilesAndConcatenatedMembers) {
     const std::wstring folder = TestFolder(L"kestrel_cell_export");
     const std::string header =
@@ -141,11 +181,12 @@ TEST(CellExportReaderTest, GzipFilesAndConcatenatedMembers) {
     EXPECT_NE(std::string::npos, reader.Error().find("cannot open")) << reader.Error();
 }
 
-// A line longer than the reader's buffer is skipped whole; the lines around it are read.
+// A line longer than the reader's buffer (4 MB), here over two of them, is skipped whole and
+// counted once; the lines around it are read.
 TEST(CellExportReaderTest, OverlongLineIsSkipped) {
     const std::wstring folder = TestFolder(L"kestrel_cell_export");
     std::string text = "GSM,230,1,100,1001,0,14.42,50.08,800,12,1,0,1600000000,0\n";
-    text += "GSM,230,1,100,1002,0,14.42,50.08," + std::string(5 << 20, '7') + "\n";
+    text += "GSM,230,1,100,1002,0,14.42,50.08," + std::string(9 << 20, '7') + "\n";
     text += "GSM,230,1,100,1003,0,14.42,50.08,800,12,1,0,1600000000,0\n";
     WriteFileBytes(folder + L"long.csv", text);
     CellExportReader reader;
@@ -154,6 +195,7 @@ TEST(CellExportReaderTest, OverlongLineIsSkipped) {
     ASSERT_EQ(2u, cells.size());
     EXPECT_EQ(1003u, cells[1].cell);
     EXPECT_EQ(1u, reader.GetCounts().malformed);
+    EXPECT_EQ(3u, reader.GetCounts().lines);
 }
 
 // Batches parse the buffer's lines on two threads: the same cells and counts as one by one.

@@ -19,7 +19,8 @@ std::wstring ProgramFolder() {
     return folder.substr(0, folder.rfind(L'\\') + 1);
 }
 
-// Runs the converter with the arguments; returns its exit code, its output in output.
+// Runs the converter with the arguments in the folder; returns its exit code, its output in
+// output.
 DWORD Convert(const std::wstring& arguments, std::string& output, const std::wstring& folder) {
     const std::wstring outputPath = folder + L"output.txt";
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
@@ -32,8 +33,8 @@ DWORD Convert(const std::wstring& arguments, std::string& output, const std::wst
     PROCESS_INFORMATION process = {};
     std::wstring command = L"\"" + ProgramFolder() + L"cells2btsdb.exe\" " + arguments;
     DWORD exitCode = 999;
-    if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                       &process)) {
+    if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                       &startup, &process)) {
         WaitForSingleObject(process.hProcess, 120000);
         GetExitCodeProcess(process.hProcess, &exitCode);
         CloseHandle(process.hThread);
@@ -46,6 +47,26 @@ DWORD Convert(const std::wstring& arguments, std::string& output, const std::wst
 
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+const wchar_t* const kWritten[] = {L"23001.csv", L"23003.csv", L"310410.csv",
+                                   L"unreachable-cells.csv"};
+
+// The databases and the report the converter wrote to the folder.
+std::string Written(const std::wstring& folder) {
+    std::string all;
+    for (const wchar_t* name : kWritten) {
+        all += ReadFileBytes(folder + name) + "\n--\n";
+    }
+    return all;
+}
+
+// Removes what an earlier run wrote to the folder, and the folder.
+void RemoveWritten(const std::wstring& folder) {
+    for (const wchar_t* name : kWritten) {
+        DeleteFileW((folder + L"\\" + name).c_str());
+    }
+    RemoveDirectoryW(folder.c_str());
 }
 
 } // namespace
@@ -109,4 +130,53 @@ TEST(ConverterTest, DamagedInputWritesNothing) {
     EXPECT_NE(std::string::npos, output.find("cannot open")) << output;
     EXPECT_EQ(2u, Convert(L"\"" + folder + L"cut.gz\"", output, folder));
     EXPECT_NE(std::string::npos, output.find("usage: cells2btsdb")) << output;
+}
+
+TEST(ConverterTest, RelativeOutputFolderIsCreated) {
+    const std::wstring folder = TestFolder(L"kestrel_converter_relative");
+    WriteFileBytes(folder + L"cells.csv", MadeUpExport(100, 3));
+    RemoveWritten(folder + L"db");
+    RemoveWritten(folder + L"a\\b\\c");
+    RemoveDirectoryW((folder + L"a\\b").c_str());
+    RemoveDirectoryW((folder + L"a").c_str());
+    ASSERT_FALSE(Exists(folder + L"db") || Exists(folder + L"a"));
+    std::string output;
+    ASSERT_EQ(0u, Convert(L"--out db cells.csv", output, folder)) << output;
+    EXPECT_TRUE(Exists(folder + L"db\\23001.csv"));
+    ASSERT_EQ(0u, Convert(L"--out a\\b\\c cells.csv", output, folder)) << output;
+    EXPECT_TRUE(Exists(folder + L"a\\b\\c\\23001.csv"));
+}
+
+// An export given many times (as a careless merge of exports repeats lines) converts as if
+// given once, in the memory of the distinct cells: repeated lines merge as they come, here
+// with no temporary run at all. A cell that shares its key with one of another radio is
+// listed once, with the cell kept.
+TEST(ConverterTest, RepeatedLinesAreMergedAsTheyCome) {
+    const std::wstring folder = TestFolder(L"kestrel_converter_repeated");
+    const std::string sameKey = "GSM,230,1,37,5,0,14.1,50.1,800,12,1,0,1600000000,0\n"
+                                "UMTS,230,1,37,5,0,14.2,50.2,800,12,1,0,1500000000,0\n";
+    WriteFileBytes(folder + L"few.csv", MadeUpExport(3000, 11) + sameKey);
+    WriteFileBytes(folder + L"many.csv", MadeUpExport(30000, 12) + sameKey);
+    std::wstring few20, many2;
+    for (int i = 0; i < 20; ++i) {
+        few20 += L" few.csv";
+    }
+    for (int i = 0; i < 2; ++i) {
+        many2 += L" many.csv";
+    }
+    std::string output;
+    ASSERT_EQ(0u, Convert(L"--out once few.csv", output, folder)) << output;
+    ASSERT_EQ(0u, Convert(L"--memory 1 --out repeated" + few20, output, folder)) << output;
+    EXPECT_NE(std::string::npos, output.find(", 0 temporary runs")) << output;
+    EXPECT_TRUE(Written(folder + L"once\\") == Written(folder + L"repeated\\"));
+    const std::string report = ReadFileBytes(folder + L"repeated\\unreachable-cells.csv");
+    const char kLost[] = "23001,37,5,UMTS,5,GSM,same key\n";
+    EXPECT_NE(std::string::npos, report.find(kLost)) << report;
+    EXPECT_EQ(report.find(kLost), report.rfind(kLost)) << report;
+
+    // Too many distinct cells for the memory: the repeats meet in different runs.
+    ASSERT_EQ(0u, Convert(L"--out once many.csv", output, folder)) << output;
+    ASSERT_EQ(0u, Convert(L"--memory 1 --out repeated" + many2, output, folder)) << output;
+    EXPECT_EQ(std::string::npos, output.find(", 0 temporary runs")) << output;
+    EXPECT_TRUE(Written(folder + L"once\\") == Written(folder + L"repeated\\"));
 }
