@@ -31,6 +31,8 @@ public:
     bool BtsDatabase(const std::string& networkId, std::string& bytes) const;
 
     size_t Size() const { return cells.size(); }
+    // Sorted by network, area and cell id; valid until the next load.
+    const std::vector<CellRecord>& Records() const { return cells; }
     size_t Networks() const;
     const std::string& Error() const { return reader.Error(); }
     const CellExportReader::Counts& Counts() const { return reader.GetCounts(); }

