@@ -1,6 +1,6 @@
 #include "AtFace.h"
 
-#include <ModemManager/ModemManager.h>
+#include <ModemManager.h>
 
 #include <algorithm>
 #include <cctype>

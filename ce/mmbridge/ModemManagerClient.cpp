@@ -1,6 +1,6 @@
 #include "ModemManagerClient.h"
 
-#include <ModemManager/ModemManager.h>
+#include <ModemManager.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -87,10 +87,7 @@ void ModemManagerClient::Forget(const char* reason) {
     }
 }
 
-bool ModemManagerClient::Find(std::string& why) {
-    if (!path.empty()) {
-        return true;
-    }
+bool ModemManagerClient::ListModems(std::vector<std::string>& modems, std::string& why) {
     if (!Connect(why)) {
         return false;
     }
@@ -98,7 +95,6 @@ bool ModemManagerClient::Find(std::string& why) {
     sd_bus_message* reply = nullptr;
     int r = sd_bus_call_method(bus, SERVICE, MM_DBUS_PATH, "org.freedesktop.DBus.ObjectManager",
                                "GetManagedObjects", &error, &reply, "");
-    std::vector<std::string> modems;
     if (r >= 0 && sd_bus_message_enter_container(reply, 'a', "{oa{sa{sv}}}") > 0) {
         for (int i = 0;
              i < MAX_OBJECTS && sd_bus_message_enter_container(reply, 'e', "oa{sa{sv}}") > 0; ++i) {
@@ -116,17 +112,50 @@ bool ModemManagerClient::Find(std::string& why) {
         why = std::string("ModemManager does not answer: ") +
               (error.message ? error.message : std::strerror(-r));
         sd_bus_error_free(&error);
-        Forget("");
+        Forget(why.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool ModemManagerClient::ListPorts(std::vector<Port>& ports, std::string& why) {
+    std::vector<std::string> modems;
+    if (!ListModems(modems, why)) {
+        return false;
+    }
+    for (const std::string& modem : modems) {
+        sd_bus_error error = SD_BUS_ERROR_NULL;
+        sd_bus_message* reply = nullptr;
+        if (sd_bus_get_property(bus, SERVICE, modem.c_str(), MM_DBUS_INTERFACE_MODEM, "Ports",
+                                &error, &reply, "a(su)") >= 0 &&
+            sd_bus_message_enter_container(reply, 'a', "(su)") > 0) {
+            const char* name = nullptr;
+            uint32_t type = 0;
+            for (int i = 0; i < MAX_ENTRIES && sd_bus_message_read(reply, "(su)", &name, &type) > 0;
+                 ++i) {
+                ports.push_back({name, type, modem});
+            }
+        }
+        sd_bus_message_unref(reply);
+        sd_bus_error_free(&error);
+    }
+    return true;
+}
+
+bool ModemManagerClient::Find(std::string& why) {
+    if (!path.empty()) {
+        return true;
+    }
+    std::vector<std::string> modems;
+    if (!ListModems(modems, why)) {
         return false;
     }
     std::string chosen;
     int chosenIndex = -1;
     for (const std::string& modem : modems) {
         int n = IndexOf(modem);
-        path = modem;
         std::string id;
-        ReadText(MM_DBUS_INTERFACE_MODEM, "DeviceIdentifier", id);
-        path.clear();
+        ReadText(modem, MM_DBUS_INTERFACE_MODEM, "DeviceIdentifier", id);
         bool wanted = !identity.empty() ? id == identity : index < 0 || n == index;
         if (wanted && (chosen.empty() || n < chosenIndex)) {
             chosen = modem;
@@ -171,10 +200,12 @@ void ModemManagerClient::SetUp() {
     }
 }
 
-bool ModemManagerClient::ReadText(const char* interface, const char* name, std::string& value) {
+bool ModemManagerClient::ReadText(const std::string& object, const char* interface,
+                                  const char* name, std::string& value) {
     sd_bus_error error = SD_BUS_ERROR_NULL;
     char* text = nullptr;
-    int r = sd_bus_get_property_string(bus, SERVICE, path.c_str(), interface, name, &error, &text);
+    int r =
+        sd_bus_get_property_string(bus, SERVICE, object.c_str(), interface, name, &error, &text);
     sd_bus_error_free(&error);
     if (r < 0) {
         return false;
@@ -209,11 +240,11 @@ bool ModemManagerClient::Read(ModemPart part, ModemSnapshot& snapshot) {
     }
     switch (part) {
     case ModemPart::Identity:
-        ReadText(MM_DBUS_INTERFACE_MODEM, "Manufacturer", snapshot.manufacturer);
-        ReadText(MM_DBUS_INTERFACE_MODEM, "Model", snapshot.model);
+        ReadText(path, MM_DBUS_INTERFACE_MODEM, "Manufacturer", snapshot.manufacturer);
+        ReadText(path, MM_DBUS_INTERFACE_MODEM, "Model", snapshot.model);
         break;
     case ModemPart::Operator:
-        ReadText(MM_DBUS_INTERFACE_MODEM_MODEM3GPP, "OperatorCode", snapshot.operatorCode);
+        ReadText(path, MM_DBUS_INTERFACE_MODEM_MODEM3GPP, "OperatorCode", snapshot.operatorCode);
         ReadUnsigned(MM_DBUS_INTERFACE_MODEM, "AccessTechnologies", snapshot.accessTech);
         break;
     case ModemPart::Equipment:

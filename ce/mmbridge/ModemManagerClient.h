@@ -3,6 +3,7 @@
 #include <systemd/sd-bus.h>
 
 #include <string>
+#include <vector>
 
 #include "ModemSource.h"
 
@@ -21,6 +22,13 @@ public:
     ModemManagerClient(const ModemManagerClient&) = delete;
     ModemManagerClient& operator=(const ModemManagerClient&) = delete;
 
+    struct Port {
+        std::string name;  // "ttyUSB2", "cdc-wdm0", "wwan0"
+        uint32_t type = 0; // MM_MODEM_PORT_TYPE_*
+        std::string modem; // the modem's object path
+    };
+    // The ports of every modem; false when ModemManager cannot be asked.
+    bool ListPorts(std::vector<Port>& ports, std::string& why);
     // Finds the modem when it is not known yet; false when there is none (the reason in why).
     bool Find(std::string& why);
     bool Read(ModemPart part, ModemSnapshot& snapshot) override;
@@ -28,10 +36,11 @@ public:
 
 private:
     bool Connect(std::string& why);
+    bool ListModems(std::vector<std::string>& modems, std::string& why);
     void Forget(const char* reason);
-    bool Gone(const sd_bus_error& error) const;
     void SetUp();
-    bool ReadText(const char* interface, const char* name, std::string& value);
+    bool ReadText(const std::string& object, const char* interface, const char* name,
+                  std::string& value);
     bool ReadUnsigned(const char* interface, const char* name, uint32_t& value);
     bool ReadSignal(ModemSnapshot& snapshot);
     bool ReadLocation(ModemSnapshot& snapshot);
@@ -42,5 +51,4 @@ private:
     sd_bus* bus = nullptr;
     std::string path;     // empty: no modem now
     std::string identity; // Modem.DeviceIdentifier of the modem followed
-    bool lost = false;    // a call on the modem found it gone
 };

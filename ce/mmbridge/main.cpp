@@ -2,6 +2,10 @@
 // ril.dll's "tcp:" modem backend under Wine, which cannot speak D-Bus itself.
 //
 //   mmbridge [--modem N] [--port N] [--bus ADDRESS] [--seconds N]
+//   mmbridge --ports [--bus ADDRESS]     the ports ModemManager's modems have, one a line:
+//                                        NAME<TAB>TYPE<TAB>MODEM (TYPE: at, gps, ignored, ...)
+#include <ModemManager.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -20,8 +24,46 @@ void RequestStop(int) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: mmbridge [--modem N] [--port N] [--bus ADDRESS] [--seconds N]\n");
+    std::fprintf(stderr, "usage: mmbridge [--modem N] [--port N] [--bus ADDRESS] [--seconds N]\n"
+                         "       mmbridge --ports [--bus ADDRESS]\n");
     return 1;
+}
+
+const char* PortType(uint32_t type) {
+    switch (type) {
+    case MM_MODEM_PORT_TYPE_NET:
+        return "net";
+    case MM_MODEM_PORT_TYPE_AT:
+        return "at";
+    case MM_MODEM_PORT_TYPE_QCDM:
+        return "qcdm";
+    case MM_MODEM_PORT_TYPE_GPS:
+        return "gps";
+    case MM_MODEM_PORT_TYPE_QMI:
+        return "qmi";
+    case MM_MODEM_PORT_TYPE_MBIM:
+        return "mbim";
+    case MM_MODEM_PORT_TYPE_AUDIO:
+        return "audio";
+    case MM_MODEM_PORT_TYPE_IGNORED:
+        return "ignored";
+    default:
+        return "other";
+    }
+}
+
+int ListPorts(const std::string& bus) {
+    ModemManagerClient modems(bus, -1);
+    std::vector<ModemManagerClient::Port> ports;
+    std::string why;
+    if (!modems.ListPorts(ports, why)) {
+        std::fprintf(stderr, "mmbridge: %s\n", why.c_str());
+        return 1;
+    }
+    for (const ModemManagerClient::Port& port : ports) {
+        std::printf("%s\t%s\t%s\n", port.name.c_str(), PortType(port.type), port.modem.c_str());
+    }
+    return 0;
 }
 
 bool Number(const char* text, long low, long high, long& value) {
@@ -37,8 +79,13 @@ int main(int argc, char** argv) {
     long port = 0;
     long seconds = 0;
     std::string bus;
+    bool ports = false;
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
+        if (option == "--ports") {
+            ports = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             return Usage();
         }
@@ -50,6 +97,9 @@ int main(int argc, char** argv) {
                                     : true) {
             return Usage();
         }
+    }
+    if (ports) {
+        return ListPorts(bus);
     }
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
