@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: the Today screen with the Kestrel item on the simulated radio.
 #
-#   tools/demo.sh [--scenario FILE] [--cells FILE] [--modem PORT|sim[:DIALECT]] [--vga]
+#   tools/demo.sh [--scenario FILE] [--cells FILE] [--modem PORT|mm[:N]|sim[:DIALECT]] [--vga]
 #                 [--headless] [--out DIR]
 #
 # Builds what is missing, installs Kestrel into a Wine prefix of its own for the demo (with
@@ -10,8 +10,9 @@
 # screen in a window; without one (or with --headless) it plays the scenario on its own Xvfb
 # and leaves screenshots, the item's text transcript, the cell log and the walk as KML and GPX
 # in the output folder.
-# --modem reads the radio from a modem (/dev/ttyUSB2, COM5 or tcp:HOST:PORT) or from the modem
-# simulator walking the scenario (sim, sim:quectel, ...). See docs/demo.md and docs/ril-modem.md.
+# --modem reads the radio from a modem (/dev/ttyUSB2, COM5 or tcp:HOST:PORT), from ModemManager's
+# modem (mm, or mm:N for its modem N) or from the modem simulator walking the scenario (sim,
+# sim:quectel, ...). See docs/demo.md and docs/ril-modem.md.
 # --cells runs it on an OpenCellID export: its BTS databases, its cells in the reference
 # service and a radio walk through its first cells. See docs/demo.md.
 set -euo pipefail
@@ -160,6 +161,19 @@ sim | sim:*)
     kestrel_started_pids+=($!)
     ril_port=$(first_match '127\.0\.0\.1:[0-9]*' "$out/modemsim.log")
     [ -n "$ril_port" ] || { kestrel_log "the modem simulator did not start, see $out/modemsim.log"; exit 1; }
+    ril_port="tcp:$ril_port"
+    ;;
+mm | mm:*)
+    # ModemManager keeps the modem; the bridge reads it over D-Bus and speaks AT to ril.dll.
+    cmake --build "$KESTREL_BUILD" --target mmbridge >"$out/mmbridge-build.log" 2>&1 ||
+        { cat "$out/mmbridge-build.log" >&2; exit 1; }
+    index=${modem#mm}
+    index=${index#:}
+    "$KESTREL_BUILD/native/mmbridge" ${index:+--modem "$index"} --port 0 --seconds 3600 \
+        >"$out/mmbridge.log" 2>&1 </dev/null &
+    kestrel_started_pids+=($!)
+    ril_port=$(first_match '127\.0\.0\.1:[0-9]*' "$out/mmbridge.log")
+    [ -n "$ril_port" ] || { kestrel_log "the ModemManager bridge did not start, see $out/mmbridge.log"; exit 1; }
     ril_port="tcp:$ril_port"
     ;;
 /dev/*)

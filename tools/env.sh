@@ -33,6 +33,14 @@ kestrel_install_packages() {
     # Validates the map files of celllog2map.
     command -v xmllint >/dev/null || missing+=(libxml2-utils)
     command -v npm >/dev/null || missing+=(npm)
+    # The ModemManager bridge, a native program on D-Bus, and its tests' ModemManager on a
+    # private bus (python3-dbusmock under Debian's own python3).
+    command -v g++ >/dev/null || missing+=(g++)
+    command -v pkg-config >/dev/null || missing+=(pkg-config)
+    [ -f /usr/include/systemd/sd-bus.h ] || missing+=(libsystemd-dev)
+    [ -f /usr/include/ModemManager/ModemManager.h ] || missing+=(modemmanager-dev)
+    command -v dbus-daemon >/dev/null || missing+=(dbus-daemon)
+    /usr/bin/python3 -c 'import dbusmock' 2>/dev/null || missing+=(python3-dbusmock)
     if [ ${#missing[@]} -gt 0 ]; then
         kestrel_log "installing ${missing[*]}"
         local sudo=""

@@ -126,6 +126,9 @@ bool Script::Load(const std::wstring& scriptPath) {
         bool ok;
         if (verb == L"wait")
             ok = count == 1 && ParseInt(step.args[0], value) && value >= 0;
+        else if (verb == L"until")
+            ok = count == 2 && IsPlainName(step.args[0], L".txt") &&
+                 ParseInt(step.args[1], value) && value >= 0;
         else if (verb == L"key")
             ok = count == 1 && KeyCode(step.args[0]) != 0;
         else if (verb == L"tap" || verb == L"hold")
@@ -176,6 +179,17 @@ void Script::Tick() {
             PostMessageW(heldWindow, WM_LBUTTONUP, 0, heldPoint);
         heldWindow = nullptr;
     }
+    if (!awaited.empty()) {
+        if (GetFileAttributesW((outDir + L"\\" + awaited).c_str()) != INVALID_FILE_ATTRIBUTES) {
+            awaited.clear();
+        } else if (static_cast<LONG>(GetTickCount() - awaitedBy) >= 0) {
+            Fail(steps[next - 1], awaited + L" did not come");
+            Finish(2);
+            return;
+        } else {
+            return;
+        }
+    }
     while (!finished && static_cast<LONG>(GetTickCount() - resumeAt) >= 0) {
         if (next >= steps.size()) {
             Finish(0);
@@ -187,8 +201,8 @@ void Script::Tick() {
             return;
         }
         // Posted input is handled before the next step.
-        if (step.verb != L"wait" && step.verb != L"screenshot" && step.verb != L"text" &&
-            step.verb != L"timers")
+        if (!awaited.empty() || (step.verb != L"wait" && step.verb != L"screenshot" &&
+                                 step.verb != L"text" && step.verb != L"timers"))
             return;
     }
 }
@@ -214,6 +228,12 @@ bool Script::Execute(const Step& step) {
     const std::wstring& verb = step.verb;
     if (verb == L"wait") {
         resumeAt = GetTickCount() + _wtoi(step.args[0].c_str());
+        return true;
+    }
+    if (verb == L"until") {
+        // Another program tells the script to go on by writing the file.
+        awaited = step.args[0];
+        awaitedBy = GetTickCount() + _wtoi(step.args[1].c_str());
         return true;
     }
     if (verb == L"key") {

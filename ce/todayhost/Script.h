@@ -39,6 +39,9 @@ private:
     std::vector<Step> steps;
     size_t next = 0;
     DWORD resumeAt = 0;
+    // An "until" step: the file waited for in the output folder, and when waiting ends.
+    std::wstring awaited;
+    DWORD awaitedBy = 0;
     TodayHost* host = nullptr;
     std::wstring outDir;
     std::wstring error;

@@ -278,4 +278,17 @@ TEST_F(TodayHostRun, BadStepsStopTheRunNamingTheLine) {
     EXPECT_TRUE(Transcript("after.txt").empty());
 }
 
+TEST_F(TodayHostRun, UntilGoesOnWhenItsFileIsThereAndFailsWhenItDoesNotCome) {
+    DeleteFileW((out + L"\\went.txt").c_str());
+    DeleteFileW((out + L"\\late.txt").c_str());
+    HANDLE go = CreateFileW((out + L"\\go.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            0, nullptr);
+    CloseHandle(go);
+    EXPECT_EQ(Run("until go.txt 60000\ntext went.txt\n"), 0u) << errors;
+    EXPECT_FALSE(Transcript("went.txt").empty());
+    EXPECT_EQ(Run("until never.txt 50\ntext late.txt\n"), 2u);
+    EXPECT_TRUE(Contains(errors, ":1: never.txt did not come")) << errors;
+    EXPECT_TRUE(Transcript("late.txt").empty());
+}
+
 } // namespace
