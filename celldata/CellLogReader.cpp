@@ -1,5 +1,7 @@
 #include "CellLogReader.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
