@@ -1,15 +1,21 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "CellDatabase.h"
+#include "DailyQuota.h"
 
 struct HttpReply {
     int status = 200;
     std::string contentType = "text/plain";
     std::string body;
+    // Instead of body: a large one that stays shared with where it is kept (a BTS database).
+    std::shared_ptr<const std::string> sharedBody;
+
+    const std::string& Body() const { return sharedBody ? *sharedBody : body; }
 };
 
 // The reference cell-position service: answers
@@ -31,9 +37,13 @@ public:
     void AddKey(const std::string& keyName, const std::string& accessCode, int quota = -1);
     // Lines "keyName;accessCode[;quota]"; '#' starts a comment. False when unreadable.
     bool LoadKeys(const std::wstring& path);
+    // Files under /files/: only plain files inside the folder, never a device.
     void SetFilesFolder(const std::wstring& folder) { filesFolder = folder; }
 
-    // target: the request target, origin-form or absolute-form.
+    // target: the request target, origin-form or absolute-form. A BTS database comes in
+    // sharedBody, shared with the copy kept; the servers send it from there.
+    HttpReply Answer(const std::string& target);
+    // The same with the whole body in body.
     HttpReply Handle(const std::string& target);
 
     // base64url(MD5(accessCode + cellId)) without padding.
@@ -43,9 +53,7 @@ public:
 private:
     struct Key {
         std::string accessCode;
-        int quota;
-        int usedToday = 0;
-        unsigned short day = 0;
+        DailyQuota quota;
     };
     HttpReply Query(const std::map<std::string, std::string>& query);
     HttpReply File(const std::string& name);
