@@ -19,19 +19,39 @@ bool SameCell(const CellRecord& record, uint32_t network, uint32_t area, uint64_
 } // namespace
 
 bool CellDatabase::Load(const std::wstring& path) {
-    if (!reader.Open(path)) {
-        return false;
+    return Load(std::vector<std::wstring>{path});
+}
+
+bool CellDatabase::Load(const std::vector<std::wstring>& paths) {
+    const size_t before = cells.size();
+    bool read = true;
+    for (size_t i = 0; read && i < paths.size(); ++i) {
+        read = reader.Open(paths[i]);
+        if (read) {
+            Reserve(paths[i]);
+        }
+        while (read && reader.NextBatch(cells)) {
+        }
+        read = read && reader.Error().empty();
     }
-    // Room for the file's cells at once: growing by doubling would copy them all again. An
-    // export line has some 60 to 80 bytes, gzip makes it four times smaller; room never used
-    // costs no memory.
+    if (cells.size() != before) {
+        Index();
+    }
+    return read;
+}
+
+void CellDatabase::Reserve(const std::wstring& path) {
+    // Room for the file's cells at once: growing by doubling within it would copy them all
+    // again. An export line has some 60 to 80 bytes, gzip makes it four times smaller; room
+    // never used costs no memory. Over many files the room grows by half at least each time.
     WIN32_FILE_ATTRIBUTE_DATA file;
     if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &file)) {
         const uint64_t size = uint64_t(file.nFileSizeHigh) << 32 | file.nFileSizeLow;
-        cells.reserve(cells.size() + size / (reader.Compressed() ? 12 : 48));
+        const size_t needed = cells.size() + size / (reader.Compressed() ? 12 : 48);
+        if (needed > cells.capacity()) {
+            cells.reserve(std::max(needed, cells.capacity() + cells.capacity() / 2));
+        }
     }
-    Take();
-    return reader.Error().empty();
 }
 
 size_t CellDatabase::AddCsv(const std::string& text) {
@@ -49,6 +69,10 @@ size_t CellDatabase::Take() {
 }
 
 void CellDatabase::Index() {
+    {
+        std::lock_guard<std::mutex> guard(writtenLock);
+        written.clear();
+    }
     SortCells(cells);
     cells.resize(MergeDuplicates(cells.data(), cells.size(), nullptr));
     // At most three quarters full, so that a lookup probes a slot or two.
@@ -105,22 +129,46 @@ bool CellDatabase::Find(const std::string& networkCode, uint64_t area, uint64_t 
 }
 
 bool CellDatabase::BtsDatabase(const std::string& networkId, std::string& bytes) const {
+    std::shared_ptr<const std::string> database = BtsDatabase(networkId);
+    if (!database) {
+        return false;
+    }
+    bytes = *database;
+    return true;
+}
+
+std::shared_ptr<const std::string> CellDatabase::BtsDatabase(const std::string& networkId) const {
     uint16_t mcc, net;
     if (!ParseNetworkId(networkId, mcc, net)) {
-        return false;
+        return nullptr;
     }
     const uint32_t network = uint32_t(mcc) * 1000 + net;
     auto byNetwork = [](const CellRecord& cell, uint32_t key) { return NetworkKey(cell) < key; };
     auto begin = std::lower_bound(cells.begin(), cells.end(), network, byNetwork);
     auto end = std::lower_bound(begin, cells.end(), network + 1, byNetwork);
     if (begin == end) {
-        return false;
+        return nullptr;
     }
-    BtsDatabaseWriter writer(reader.Districts());
-    std::vector<UnreachableCell> unreachable;
-    bytes.clear();
-    writer.AppendNetwork(&*begin, end - begin, bytes, unreachable);
-    return true;
+    std::shared_ptr<Written> entry;
+    {
+        std::lock_guard<std::mutex> guard(writtenLock);
+        std::shared_ptr<Written>& slot = written[network];
+        if (!slot) {
+            slot = std::make_shared<Written>();
+        }
+        entry = slot;
+    }
+    // Another network's database may be written meanwhile; a second request for this one
+    // waits for the first's.
+    std::lock_guard<std::mutex> guard(entry->writing);
+    if (!entry->bytes) {
+        auto bytes = std::make_shared<std::string>();
+        BtsDatabaseWriter writer(reader.Districts());
+        std::vector<UnreachableCell> unreachable;
+        writer.AppendNetwork(&*begin, end - begin, *bytes, unreachable);
+        entry->bytes = std::move(bytes);
+    }
+    return entry->bytes;
 }
 
 size_t CellDatabase::Networks() const {

@@ -163,7 +163,7 @@ void FaultServer::AcceptLoop(SOCKET socket) {
 void FaultServer::Serve(Connection* connection) {
     SOCKET client = connection->socket;
     std::string request;
-    if (http_wire::ReadRequestHead(client, request)) {
+    if (http_wire::ReadRequestHead(client, request) == http_wire::Head::Complete) {
         ++requests;
         Mode current;
         HANDLE letGo = nullptr;
@@ -193,12 +193,13 @@ void FaultServer::Answer(SOCKET client, Mode modeAtRequest, const std::string& t
         reply.status = 400;
         reply.body = "bad request\n";
     } else {
-        reply = service.Handle(target);
+        reply = service.Answer(target);
     }
+    const std::string& body = reply.Body();
     switch (modeAtRequest) {
     case Mode::Trickle: {
         std::string all =
-            http_wire::AnswerHead(reply.status, reply.contentType, reply.body.size()) + reply.body;
+            http_wire::AnswerHead(reply.status, reply.contentType, body.size()) + body;
         for (char byte : all) {
             if (send(client, &byte, 1, 0) != 1 ||
                 WaitForSingleObject(letGo, trickleMs.load()) == WAIT_OBJECT_0) {
@@ -208,27 +209,26 @@ void FaultServer::Answer(SOCKET client, Mode modeAtRequest, const std::string& t
         break;
     }
     case Mode::Huge: {
-        std::string body = reply.body;
-        if (body.size() < HugeBytes) {
-            body.append(HugeBytes - body.size(), ' ');
+        std::string padded = body;
+        if (padded.size() < HugeBytes) {
+            padded.append(HugeBytes - padded.size(), ' ');
         }
-        std::string head = http_wire::AnswerHead(reply.status, reply.contentType, body.size());
+        std::string head = http_wire::AnswerHead(reply.status, reply.contentType, padded.size());
         if (http_wire::SendAll(client, head.data(), head.size())) {
-            http_wire::SendAll(client, body.data(), body.size());
+            http_wire::SendAll(client, padded.data(), padded.size());
         }
         break;
     }
     case Mode::CutOff: {
-        std::string head =
-            http_wire::AnswerHead(reply.status, reply.contentType, reply.body.size());
+        std::string head = http_wire::AnswerHead(reply.status, reply.contentType, body.size());
         if (http_wire::SendAll(client, head.data(), head.size())) {
-            http_wire::SendAll(client, reply.body.data(), reply.body.size() / 2);
+            http_wire::SendAll(client, body.data(), body.size() / 2);
         }
         return;
     }
     case Mode::ServerError: {
-        const std::string body = "Internal Server Error\n";
-        std::string all = http_wire::AnswerHead(500, "text/plain", body.size()) + body;
+        const std::string text = "Internal Server Error\n";
+        std::string all = http_wire::AnswerHead(500, "text/plain", text.size()) + text;
         http_wire::SendAll(client, all.data(), all.size());
         break;
     }
@@ -241,7 +241,7 @@ void FaultServer::Answer(SOCKET client, Mode modeAtRequest, const std::string& t
     }
     default: {
         std::string all =
-            http_wire::AnswerHead(reply.status, reply.contentType, reply.body.size()) + reply.body;
+            http_wire::AnswerHead(reply.status, reply.contentType, body.size()) + body;
         http_wire::SendAll(client, all.data(), all.size());
         break;
     }

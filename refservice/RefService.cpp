@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cwctype>
 #include <fstream>
 #include <sstream>
 
@@ -101,6 +103,69 @@ private:
     HCRYPTPROV handle = 0;
 };
 
+// Larger files are not read into memory whole.
+const uint64_t kMaxFileBytes = uint64_t(1) << 30;
+
+// Names Windows takes as devices in any folder, with any extension: CON, PRN, AUX, NUL, COM0
+// to COM9 and LPT0 to LPT9 (also with a superscript digit), CONIN$, CONOUT$, CLOCK$.
+bool DeviceName(const std::wstring& component) {
+    std::wstring base = component.substr(0, component.find(L'.'));
+    base.erase(base.find_last_not_of(L' ') + 1);
+    for (wchar_t& c : base) {
+        c = static_cast<wchar_t>(towupper(c));
+    }
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" ||
+        base == L"CONOUT$" || base == L"CLOCK$") {
+        return true;
+    }
+    return base.size() == 4 &&
+           (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
+           ((base[3] >= L'0' && base[3] <= L'9') || base[3] == L'\u00B9' || base[3] == L'\u00B2' ||
+            base[3] == L'\u00B3');
+}
+
+// The UTF-8 name below /files/ as a relative path, when each of its '/'-separated parts is an
+// ordinary file or folder name: not empty, no "." or "..", no device, none of the characters
+// Windows gives a meaning (\ : * ? " < > | and control characters) and no trailing dot or
+// blank (Windows drops them, so such a name opens another file).
+bool PlainFileName(const std::string& name, std::wstring& relative) {
+    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(),
+                                           static_cast<int>(name.size()), nullptr, 0);
+    if (name.empty() || length <= 0) {
+        return false;
+    }
+    std::wstring wide(length, L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()),
+                        &wide[0], length);
+    relative.clear();
+    size_t begin = 0;
+    for (;;) {
+        const size_t end = std::min(wide.find(L'/', begin), wide.size());
+        const std::wstring part = wide.substr(begin, end - begin);
+        if (part.empty() || part.back() == L'.' || part.back() == L' ' || DeviceName(part) ||
+            part.find_first_of(L"\\:*?\"<>|") != std::wstring::npos ||
+            std::any_of(part.begin(), part.end(), [](wchar_t c) { return c < 0x20; })) {
+            return false;
+        }
+        relative += part;
+        if (end == wide.size()) {
+            return true;
+        }
+        relative += L'\\';
+        begin = end + 1;
+    }
+}
+
+bool FullPath(const std::wstring& path, std::wstring& full) {
+    wchar_t buffer[MAX_PATH];
+    const DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH, buffer, nullptr);
+    if (length == 0 || length >= MAX_PATH) {
+        return false;
+    }
+    full.assign(buffer, length);
+    return true;
+}
+
 HttpReply NotFound() {
     HttpReply reply;
     reply.status = 404;
@@ -112,7 +177,7 @@ HttpReply NotFound() {
 
 void RefService::AddKey(const std::string& keyName, const std::string& accessCode, int quota) {
     std::lock_guard<std::mutex> guard(lock);
-    keys[keyName] = Key{accessCode, quota};
+    keys[keyName] = Key{accessCode, DailyQuota(quota)};
 }
 
 bool RefService::LoadKeys(const std::wstring& path) {
@@ -220,15 +285,10 @@ HttpReply RefService::Query(const std::map<std::string, std::string>& query) {
         }
         SYSTEMTIME now;
         GetSystemTime(&now);
-        if (key->second.day != now.wDay) {
-            key->second.day = now.wDay;
-            key->second.usedToday = 0;
-        }
-        if (key->second.quota >= 0 && key->second.usedToday >= key->second.quota) {
+        if (!key->second.quota.Take(now)) {
             reply.body = Reply(QuotaExceeded, nullptr);
             return reply;
         }
-        ++key->second.usedToday;
     }
     CellDatabase::Position position;
     if (!cells.Find(networkCode, lac, cellId, position)) {
@@ -240,29 +300,52 @@ HttpReply RefService::Query(const std::map<std::string, std::string>& query) {
 }
 
 HttpReply RefService::File(const std::string& name) {
-    if (filesFolder.empty() || name.empty() || name.find("..") != std::string::npos ||
-        name.find('\\') != std::string::npos || name.find(':') != std::string::npos) {
+    std::wstring relative;
+    if (filesFolder.empty() || !PlainFileName(name, relative)) {
         return NotFound();
     }
-    std::wstring path = filesFolder + L"\\";
-    for (char c : name) {
-        path += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    // What the name comes to must still lie inside the folder, and be a file on a disk.
+    std::wstring folder, path;
+    if (!FullPath(filesFolder, folder) || !FullPath(filesFolder + L"\\" + relative, path) ||
+        path.compare(0, folder.size(), folder) != 0 || path.size() <= folder.size() ||
+        (folder.back() != L'\\' && path[folder.size()] != L'\\')) {
+        return NotFound();
     }
-    std::ifstream file(path.c_str(), std::ios::binary);
-    if (!file) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes &
+         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        return NotFound();
+    }
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
         return NotFound();
     }
     HttpReply reply;
-    std::ostringstream content;
-    content << file.rdbuf();
-    reply.body = content.str();
+    LARGE_INTEGER size;
+    bool read = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) &&
+                uint64_t(size.QuadPart) < kMaxFileBytes;
+    if (read) {
+        reply.body.resize(static_cast<size_t>(size.QuadPart));
+        DWORD got = 0;
+        for (size_t at = 0; read && at < reply.body.size(); at += got) {
+            const DWORD chunk =
+                static_cast<DWORD>(std::min<size_t>(reply.body.size() - at, 1 << 20));
+            read = ReadFile(file, &reply.body[at], chunk, &got, nullptr) && got > 0;
+        }
+    }
+    CloseHandle(file);
+    if (!read) {
+        return NotFound();
+    }
     reply.contentType = EndsWith(name, ".xml")   ? "application/xml"
                         : EndsWith(name, ".csv") ? "text/csv"
                                                  : "application/octet-stream";
     return reply;
 }
 
-HttpReply RefService::Handle(const std::string& target) {
+HttpReply RefService::Answer(const std::string& target) {
     std::string path = target;
     // Absolute form, as a client sends it through a proxy.
     size_t scheme = path.find("://");
@@ -288,12 +371,22 @@ HttpReply RefService::Handle(const std::string& target) {
     if (path.compare(0, 7, "/gsmdb/") == 0 && EndsWith(path, ".csv")) {
         HttpReply reply;
         reply.contentType = "text/csv";
-        if (!cells.BtsDatabase(path.substr(7, path.size() - 11), reply.body)) {
+        reply.sharedBody = cells.BtsDatabase(path.substr(7, path.size() - 11));
+        if (!reply.sharedBody) {
             return NotFound();
         }
         return reply;
     }
     return NotFound();
+}
+
+HttpReply RefService::Handle(const std::string& target) {
+    HttpReply reply = Answer(target);
+    if (reply.sharedBody) {
+        reply.body = *reply.sharedBody;
+        reply.sharedBody.reset();
+    }
+    return reply;
 }
 
 size_t RefService::IndexTowers() {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "CellDatabase.h"
+#include "DailyQuota.h"
 #include "GeoData.h"
 #include "TowerIndex.h"
 
@@ -12,6 +14,10 @@ struct HttpReply {
     int status = 200;
     std::string contentType = "text/plain";
     std::string body;
+    // Instead of body: a large one that stays shared with where it is kept (a BTS database).
+    std::shared_ptr<const std::string> sharedBody;
+
+    const std::string& Body() const { return sharedBody ? *sharedBody : body; }
 };
 
 // The reference cell-position service: answers
@@ -34,6 +40,7 @@ public:
     void AddKey(const std::string& keyName, const std::string& accessCode, int quota = -1);
     // Lines "keyName;accessCode[;quota]"; '#' starts a comment. False when unreadable.
     bool LoadKeys(const std::wstring& path);
+    // Files under /files/: only plain files inside the folder, never a device.
     void SetFilesFolder(const std::wstring& folder) { filesFolder = folder; }
     // The map file (GeoData); without one the map has no water, borders or places.
     GeoData& Geo() { return geo; }
@@ -41,7 +48,10 @@ public:
     // the index's bytes.
     size_t IndexTowers();
 
-    // target: the request target, origin-form or absolute-form.
+    // target: the request target, origin-form or absolute-form. A BTS database comes in
+    // sharedBody, shared with the copy kept; the servers send it from there.
+    HttpReply Answer(const std::string& target);
+    // The same with the whole body in body.
     HttpReply Handle(const std::string& target);
 
     // base64url(MD5(accessCode + cellId)) without padding.
@@ -51,9 +61,7 @@ public:
 private:
     struct Key {
         std::string accessCode;
-        int quota;
-        int usedToday = 0;
-        unsigned short day = 0;
+        DailyQuota quota;
     };
     HttpReply Query(const std::map<std::string, std::string>& query);
     HttpReply File(const std::string& name);

@@ -95,11 +95,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     LARGE_INTEGER start, stop, frequency;
     QueryPerformanceCounter(&start);
-    for (const std::wstring& file : cellFiles) {
-        if (!service.Cells().Load(file)) {
-            std::fprintf(stderr, "%s\n", service.Cells().Error().c_str());
-            return 1;
-        }
+    if (!service.Cells().Load(cellFiles)) {
+        std::fprintf(stderr, "%s\n", service.Cells().Error().c_str());
+        return 1;
     }
     QueryPerformanceCounter(&stop);
     QueryPerformanceFrequency(&frequency);

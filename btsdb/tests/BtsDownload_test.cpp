@@ -7,7 +7,7 @@
 
 #include "CSVReader.h"
 #include "DatabaseFolder.h"
-#include "HttpServer.h"
+#include "RecordingHttpServer.h"
 #include "RefService.h"
 #include "SourcesPageHarness.h"
 #include "TestSupport.h"
@@ -73,7 +73,7 @@ protected:
     StandInSettings standIns;
     std::wstring served;
     RefService service;
-    HttpServer server{service};
+    RecordingHttpServer server{service};
     CTodayWindow item;
     std::unique_ptr<TestPage> page;
     HWND window = nullptr;

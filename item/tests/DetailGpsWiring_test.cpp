@@ -1,8 +1,8 @@
 // The detail and GPS pages inside the item: settings, the cell handler, command 40016 and
 // message 1025, down to a position from the reference service.
 
-// winsock2.h (through HttpServer.h) must come before windows.h.
-#include "HttpServer.h"
+// winsock2.h (through RecordingHttpServer.h) must come before windows.h.
+#include "RecordingHttpServer.h"
 
 #include <gtest/gtest.h>
 
@@ -82,7 +82,7 @@ public:
     ~Service() { GpsSettings::Instance().Invalidate(); }
 
     RefService service;
-    HttpServer server{service};
+    RecordingHttpServer server{service};
     bool started = false;
     std::wstring base;
 };

@@ -2,8 +2,8 @@
 // waits for the web service: the library stays loaded for the request's thread, the host lives
 // on, the item comes back and goes on working, and the library goes once the thread has ended.
 
-// winsock2.h (through HttpServer.h) must come before windows.h.
-#include "HttpServer.h"
+// winsock2.h (through RecordingHttpServer.h) must come before windows.h.
+#include "RecordingHttpServer.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +51,7 @@ public:
     size_t Requests() { return server.Requests().size(); }
 
     RefService service;
-    HttpServer server{service};
+    RecordingHttpServer server{service};
     HANDLE release = nullptr;
     bool started = false;
 };

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "HttpServer.h"
+#include "RecordingHttpServer.h"
 #include "InternetRestProtocolImplementor.h"
 #include "TestSupport.h"
 
@@ -11,7 +11,7 @@ TEST(ConnectTimeout, NoConnectionRaisesWithoutAskingTheServer) {
     StandInSettings standIn;
     standIn.Set(L"NEVERANSWER", L"1");
     RefService service;
-    HttpServer server(service);
+    RecordingHttpServer server(service);
     ASSERT_TRUE(server.Start(0));
     InternetRestProtocolImplementor rest;
     try {

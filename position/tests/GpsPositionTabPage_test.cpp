@@ -1,5 +1,5 @@
-// winsock2.h (through HttpServer.h) must come before windows.h.
-#include "HttpServer.h"
+// winsock2.h (through RecordingHttpServer.h) must come before windows.h.
+#include "RecordingHttpServer.h"
 
 #include <gtest/gtest.h>
 
@@ -175,7 +175,7 @@ protected:
 
     StandInSettings standIn;
     RefService service;
-    HttpServer server{service};
+    RecordingHttpServer server{service};
     std::wstring base;
     HWND shell = nullptr;
     std::unique_ptr<PageItem> item;

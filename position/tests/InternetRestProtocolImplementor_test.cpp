@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "HttpServer.h"
+#include "RecordingHttpServer.h"
 #include "InternetRestProtocolImplementor.h"
 #include "TestSupport.h"
 
@@ -25,7 +25,7 @@ protected:
 
     StandInSettings standIn;
     RefService service;
-    HttpServer server{service};
+    RecordingHttpServer server{service};
     std::wstring folder;
     std::wstring base;
 };

@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "HttpServer.h"
+#include "RecordingHttpServer.h"
 #include "TestSupport.h"
 #include "WcfGpsPositionService.h"
 
@@ -119,7 +119,7 @@ protected:
 
     StandInSettings standIn;
     RefService service;
-    HttpServer server{service};
+    RecordingHttpServer server{service};
     std::wstring url;
 };
 

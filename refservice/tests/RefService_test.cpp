@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "HttpServer.h"
+#include "RecordingHttpServer.h"
 #include "RefService.h"
 
 namespace {
@@ -119,8 +119,66 @@ TEST_F(RefServiceTest, AbsoluteTargetFilesAndMap) {
     EXPECT_EQ(0u, map.body.find("\x89PNG\r\n\x1a\n"));
 }
 
+// A name Windows takes as a device would open it (COM1 is a serial port under Wine, and
+// reading it blocks): only plain files inside the folder are served.
+TEST_F(RefServiceTest, FilesAreOnlyPlainFilesInsideTheFolder) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"refservice_files";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"\\sub").c_str(), nullptr);
+    const std::wstring file = folder + L"\\sub\\23001.csv";
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written;
+    WriteFile(handle, "a;b\r\n", 5, &written, nullptr);
+    CloseHandle(handle);
+    service.SetFilesFolder(folder);
+
+    EXPECT_EQ("a;b\r\n", service.Handle("/files/sub/23001.csv").body);
+    for (const char* name : {"NUL",
+                             "nul.csv",
+                             "COM1",
+                             "com9.txt",
+                             "LPT1",
+                             "AUX",
+                             "CON",
+                             "PRN.csv",
+                             "CONOUT$",
+                             "COM%C2%B9",
+                             "sub/COM1",
+                             "NUL%20.csv",
+                             "sub",
+                             "sub/",
+                             "sub//23001.csv",
+                             "sub/23001.csv.",
+                             "sub/23001.csv%20",
+                             "sub/./23001.csv",
+                             "sub/%2e%2e/sub/23001.csv",
+                             "sub%5C23001.csv",
+                             "C%3A%5Cwindows%5Cwin.ini",
+                             "sub/2300%2A.csv",
+                             "%FF"}) {
+        EXPECT_EQ(404, service.Handle(std::string("/files/") + name).status) << name;
+    }
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW((folder + L"\\sub").c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+// Written once for the loaded cells, and again when cells are added.
+TEST_F(RefServiceTest, BtsDatabaseIsWrittenOncePerLoadedData) {
+    HttpReply first = service.Answer("/gsmdb/23001.csv");
+    ASSERT_TRUE(first.sharedBody);
+    EXPECT_EQ(first.sharedBody, service.Answer("/gsmdb/23001.csv").sharedBody);
+    EXPECT_EQ(*first.sharedBody, service.Handle("/gsmdb/23001.csv").body);
+    service.Cells().AddCsv("GSM,230,1,100,1009,0,14.5,50.1,800\n");
+    HttpReply after = service.Answer("/gsmdb/23001.csv");
+    EXPECT_NE(std::string::npos, after.Body().find("1009;GSM;100;"));
+    EXPECT_NE(std::string::npos, after.Body().find("1001;GSM;100;"));
+}
+
 TEST_F(RefServiceTest, AnswersOverHttp) {
-    HttpServer server(service);
+    RecordingHttpServer server(service);
     ASSERT_TRUE(server.Start(0));
     HINTERNET internet = InternetOpenW(L"test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     std::wstring url = L"http://127.0.0.1:" + std::to_wstring(server.Port()) +
