@@ -24,11 +24,33 @@ const char* const NOISE[] = {
     "+CEREG: 1,\"7FFF\",\"00007FFF\",7",
 };
 
+const char* const NMEA = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n"
+                         "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39\r\n"
+                         "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n"
+                         "$GPGSV,2,1,08,01,40,083,46,02,17,308,41,12,07,344,39,14,22,228,45*75\r\n";
+const size_t STREAM_PIECE = 512;
+
 } // namespace
+
+bool SimFaults::SetStream(const std::string& name) {
+    const struct {
+        const char* name;
+        Stream stream;
+    } streams[] = {
+        {"nmea", Nmea}, {"binary", Binary}, {"noeol", NoLineEnds}, {"lines", ShortLines}};
+    for (const auto& known : streams) {
+        if (name == known.name) {
+            stream = known.stream;
+            return true;
+        }
+    }
+    return false;
+}
 
 ModemSimulator::ModemSimulator(const Scenario& scenario, const std::string& dialect,
                                const std::string& rat, const SimFaults& faults)
-    : scenario(scenario), dialect(dialect), rat(rat), faults(faults) {}
+    : scenario(scenario), dialect(dialect), rat(rat), faults(faults), stream(faults.stream),
+      streamAfter(faults.streamAfter) {}
 
 ModemSimulator::~ModemSimulator() {
     Stop();
@@ -79,6 +101,11 @@ void ModemSimulator::Stop() {
 
 void ModemSimulator::SetSilent(bool value) {
     silent = value;
+}
+
+void ModemSimulator::SetStream(SimFaults::Stream kind) {
+    streamAfter = 0;
+    stream = kind;
 }
 
 void ModemSimulator::SetOnline(bool value) {
@@ -141,6 +168,8 @@ void ModemSimulator::Serve(SOCKET client) {
     std::string line;
     bool drop = false;
     char buffer[512];
+    unsigned seed = 12345;
+    std::vector<std::string> answered;
     while (!stopping && online && !drop) {
         if (restarted != restarts) {
             restarted = restarts;
@@ -150,10 +179,14 @@ void ModemSimulator::Serve(SOCKET client) {
             Send(client, "\r\nRDY\r\n");
             ++announced;
         }
+        if (Streaming() && !SendStream(client, seed)) {
+            break;
+        }
         fd_set readable;
         FD_ZERO(&readable);
         FD_SET(client, &readable);
-        timeval wait = {0, static_cast<long>(SLICE_MS * 1000)};
+        // While streaming, commands are read and go unanswered.
+        timeval wait = {0, Streaming() ? 0 : static_cast<long>(SLICE_MS * 1000)};
         int ready = select(0, &readable, nullptr, nullptr, &wait);
         if (ready == 0) {
             continue;
@@ -165,8 +198,16 @@ void ModemSimulator::Serve(SOCKET client) {
         for (int i = 0; i < got && !drop; ++i) {
             char c = buffer[i];
             if (c == '\r' || c == '\n') {
-                if (!line.empty()) {
-                    Handle(client, modem, line, drop);
+                if (!line.empty() && !Streaming()) {
+                    bool first =
+                        std::find(answered.begin(), answered.end(), line) == answered.end();
+                    if (first && faults.errorOnce) {
+                        answered.push_back(line);
+                        ++commands;
+                        drop = !Send(client, "\r\nERROR\r\n");
+                    } else {
+                        Handle(client, modem, line, drop);
+                    }
                 }
                 line.clear();
             } else if (line.size() < MAX_COMMAND) {
@@ -226,6 +267,9 @@ void ModemSimulator::Handle(SOCKET client, SimModem& modem, const std::string& c
         bytes = std::string("\r\n") + NOISE[noise++ % 8] + "\r\n" + bytes;
     }
     bytes += "\r\n" + final + "\r\n";
+    if (faults.noise) {
+        bytes += std::string("\r\n") + NOISE[noise++ % 8] + "\r\n";
+    }
     Pause(faults.slowMs);
     if (!Send(client, bytes) || (faults.dropAfter && count % faults.dropAfter == 0)) {
         drop = true;
@@ -250,6 +294,43 @@ bool ModemSimulator::Send(SOCKET client, const std::string& bytes) {
         }
     }
     return true;
+}
+
+bool ModemSimulator::Streaming() const {
+    return stream != SimFaults::NoStream && commands >= streamAfter;
+}
+
+bool ModemSimulator::SendStream(SOCKET client, unsigned& seed) {
+    std::string piece;
+    switch (stream) {
+    case SimFaults::Nmea:
+        while (piece.size() < STREAM_PIECE) {
+            piece += NMEA;
+        }
+        break;
+    case SimFaults::Binary:
+        for (size_t i = 0; i < STREAM_PIECE; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            piece += static_cast<char>(seed >> 16);
+        }
+        break;
+    case SimFaults::NoLineEnds:
+        piece.assign(STREAM_PIECE, 'x');
+        break;
+    default:
+        while (piece.size() < STREAM_PIECE) {
+            piece += "+CREG: 1\r\n";
+        }
+        break;
+    }
+    // Waits for room in slices, so that stopping never waits for a host that does not read.
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(client, &writable);
+    timeval wait = {0, static_cast<long>(SLICE_MS * 1000)};
+    int ready = select(0, nullptr, &writable, nullptr, &wait);
+    return ready == 0 ||
+           (ready == 1 && send(client, piece.data(), static_cast<int>(piece.size()), 0) > 0);
 }
 
 void ModemSimulator::Pause(DWORD ms) {

@@ -15,12 +15,21 @@
 
 // How the simulated modem misbehaves, on request.
 struct SimFaults {
-    DWORD slowMs = 0;     // every answer waits this long
-    bool echo = false;    // echo stays on whatever ATE says
-    bool noise = false;   // unsolicited result codes before, inside and after answers
-    bool garbage = false; // stray bytes and an over-long line before answers
-    bool split = false;   // answers go out in pieces cut inside lines
-    DWORD dropAfter = 0;  // the connection is closed after this many commands (0: never)
+    // What a port that is no AT port (or no longer one) sends without pause.
+    enum Stream { NoStream, Nmea, Binary, NoLineEnds, ShortLines };
+
+    DWORD slowMs = 0;         // every answer waits this long
+    bool echo = false;        // echo stays on whatever ATE says
+    bool noise = false;       // unsolicited result codes before, inside and after answers
+    bool garbage = false;     // stray bytes and an over-long line before answers
+    bool split = false;       // answers go out in pieces cut inside lines
+    DWORD dropAfter = 0;      // the connection is closed after this many commands (0: never)
+    bool errorOnce = false;   // each command is answered ERROR the first time in a session
+    Stream stream = NoStream; // sent without pause, instead of answers
+    DWORD streamAfter = 0;    // commands answered (over all sessions) before the stream starts
+
+    // "nmea", "binary", "noeol", "lines"; false when unknown.
+    bool SetStream(const std::string& name);
 };
 
 // An AT modem on a TCP port of 127.0.0.1 that walks through the cells of a scenario: in cycle
@@ -43,6 +52,8 @@ public:
     // at once, as a modem that was unplugged.
     void SetSilent(bool silent);
     void SetOnline(bool online);
+    // From now on every connection streams instead of answering.
+    void SetStream(SimFaults::Stream stream);
     // Every session starts afresh (echo on, no location reports, ...) and announces "RDY".
     void Restart();
 
@@ -58,6 +69,9 @@ private:
     void Handle(SOCKET client, class SimModem& modem, const std::string& command, bool& drop);
     const ScenarioStep& StepFor(const std::string& command);
     bool Send(SOCKET client, const std::string& bytes);
+    bool Streaming() const;
+    // One piece of the stream, once the connection can take it; false when it is closed.
+    bool SendStream(SOCKET client, unsigned& seed);
     void Pause(DWORD ms);
 
     Scenario scenario;
@@ -70,6 +84,8 @@ private:
     std::atomic<bool> stopping{false};
     std::atomic<bool> silent{false};
     std::atomic<bool> online{true};
+    std::atomic<int> stream;
+    std::atomic<DWORD> streamAfter;
     std::atomic<DWORD> connections{0};
     std::atomic<DWORD> commands{0};
     std::atomic<DWORD> noise{0};

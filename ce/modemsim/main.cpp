@@ -1,4 +1,4 @@
-// modemsim.exe: an AT modem on a TCP port of 127.0.0.1, for tests and the demo (docs/modemsim.md).
+// modemsim.exe: an AT modem on a TCP port of 127.0.0.1, for tests and the demo (docs/ril-modem.md).
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +13,8 @@ int Usage() {
             "usage: modemsim [--scenario FILE] [--dialect generic|quectel|simcom|telit|cinterion]\n"
             "                [--rat gsm|umts|lte] [--port N] [--mode cycle|time] [--step-ms MS]\n"
             "                [--seconds N] [--slow MS] [--echo] [--noise] [--garbage] [--split]\n"
-            "                [--drop-after N]\n");
+            "                [--drop-after N] [--error-once] [--stream nmea|binary|noeol|lines]\n"
+            "                [--stream-after N]\n");
     return 2;
 }
 
@@ -39,6 +40,8 @@ int wmain(int argc, wchar_t** argv) {
             faults.garbage = true;
         } else if (option == L"--split") {
             faults.split = true;
+        } else if (option == L"--error-once") {
+            faults.errorOnce = true;
         } else if (!hasValue) {
             return Usage();
         } else {
@@ -61,6 +64,12 @@ int wmain(int argc, wchar_t** argv) {
                 faults.slowMs = number;
             } else if (option == L"--drop-after") {
                 faults.dropAfter = number;
+            } else if (option == L"--stream") {
+                if (!faults.SetStream(narrow)) {
+                    return Usage();
+                }
+            } else if (option == L"--stream-after") {
+                faults.streamAfter = number;
             } else {
                 return Usage();
             }

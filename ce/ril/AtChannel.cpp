@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "AtParse.h"
+#include "AtUnsolicited.h"
 
 namespace {
 
@@ -11,11 +12,6 @@ namespace {
 const DWORD SLICE_MS = 50;
 
 const char* const REGISTRATION_PREFIXES[] = {"+CREG:", "+CGREG:", "+CEREG:", "+C5GREG:"};
-
-// Result codes that arrive on their own, without a prefix of the +NAME: kind.
-const char* const BARE_UNSOLICITED[] = {"RING",       "NO CARRIER",  "BUSY",
-                                        "NO ANSWER",  "NO DIALTONE", "RDY",
-                                        "Call Ready", "SMS Ready",   "POWERED DOWN"};
 
 bool IsEcho(const std::string& line) {
     if (line.size() < 2 || std::toupper(static_cast<unsigned char>(line[0])) != 'A' ||
@@ -27,8 +23,8 @@ bool IsEcho(const std::string& line) {
 
 } // namespace
 
-AtChannel::AtChannel(ModemPort& port, const std::atomic<bool>& stopping)
-    : port(port), stopping(stopping) {}
+AtChannel::AtChannel(ModemPort& port, const std::atomic<bool>& stopping, const AtLineReader& reader)
+    : port(port), stopping(stopping), reader(reader) {}
 
 AtChannel::LineKind AtChannel::Classify(const std::string& line, const std::string& prefix) {
     if (line == "OK" || line == "0") {
@@ -45,10 +41,9 @@ AtChannel::LineKind AtChannel::Classify(const std::string& line, const std::stri
     }
     if (prefix.empty()) {
         // Bare information text (+CGMI, +CGMM), or the same with the command's name before it.
-        for (const char* bare : BARE_UNSOLICITED) {
-            if (line == bare) {
-                return Unsolicited;
-            }
+        AtUnsolicited::Effect effect;
+        if (AtUnsolicited::Find(line, effect)) {
+            return Unsolicited;
         }
         bool marked = strchr("+^#*%$", line[0]) != nullptr;
         return !marked || AtParse::StartsWith(line, "+CGM") ? Text : Unsolicited;
@@ -66,17 +61,20 @@ AtChannel::LineKind AtChannel::Classify(const std::string& line, const std::stri
 
 AtReply AtChannel::Command(const std::string& command, const std::string& prefix, DWORD timeoutMs) {
     AtReply reply;
-    if (failed || !port.Write(command + "\r")) {
-        failed = true;
+    if (lost || !port.Write(command + "\r")) {
+        lost = true;
         reply.status = AtReply::PortFailed;
         return reply;
     }
     DWORD start = GetTickCount();
+    size_t budget = MAX_READ_BYTES;
+    bool answered = false;
     std::vector<std::string> lines;
-    char buffer[1024];
     for (;;) {
         for (const std::string& line : lines) {
-            switch (Classify(line, prefix)) {
+            // Lines after the final result code belong to no command: unsolicited.
+            LineKind kind = answered ? Unsolicited : Classify(line, prefix);
+            switch (kind) {
             case Echo:
                 break;
             case Text:
@@ -86,21 +84,21 @@ AtReply AtChannel::Command(const std::string& command, const std::string& prefix
                 break;
             case FinalOk:
             case FinalError:
-            case FinalCmeError: {
-                LineKind kind = Classify(line, prefix);
+            case FinalCmeError:
                 reply.status = kind == FinalOk      ? AtReply::Ok
                                : kind == FinalError ? AtReply::Error
                                                     : AtReply::CmeError;
-                // Lines after the final result code belong to no command: unsolicited.
-                reader.Clear();
-                return reply;
-            }
+                answered = true;
+                break;
             case Unsolicited:
-                NoteUnsolicited(line);
+                TakeUnsolicited(line);
                 break;
             }
         }
         lines.clear();
+        if (answered) {
+            return reply;
+        }
         DWORD elapsed = GetTickCount() - start;
         if (elapsed >= timeoutMs) {
             reply.status = AtReply::Timeout;
@@ -111,52 +109,60 @@ AtReply AtChannel::Command(const std::string& command, const std::string& prefix
             return reply;
         }
         DWORD slice = timeoutMs - elapsed < SLICE_MS ? timeoutMs - elapsed : SLICE_MS;
-        int got = port.Read(buffer, sizeof(buffer), slice);
-        if (got < 0) {
-            failed = true;
+        if (!ReadLines(slice, budget, lines)) {
             reply.status = AtReply::PortFailed;
             return reply;
         }
-        reader.Feed(buffer, static_cast<size_t>(got), lines);
     }
 }
 
-void AtChannel::Drain(DWORD quietMs, DWORD maxMs) {
+bool AtChannel::Drain(DWORD quietMs, DWORD maxMs) {
     DWORD start = GetTickCount();
     DWORD lastByte = start;
-    char buffer[1024];
+    size_t budget = MAX_READ_BYTES;
     std::vector<std::string> lines;
-    while (!failed && !stopping && GetTickCount() - lastByte < quietMs &&
+    while (!lost && !stopping && GetTickCount() - lastByte < quietMs &&
            GetTickCount() - start < maxMs) {
-        int got = port.Read(buffer, sizeof(buffer), SLICE_MS);
-        if (got < 0) {
-            failed = true;
-        } else if (got > 0) {
+        size_t before = budget;
+        if (ReadLines(SLICE_MS, budget, lines) && budget != before) {
             lastByte = GetTickCount();
-            reader.Feed(buffer, static_cast<size_t>(got), lines);
         }
+        for (const std::string& line : lines) {
+            TakeUnsolicited(line);
+        }
+        lines.clear();
     }
-    for (const std::string& line : lines) {
-        NoteUnsolicited(line);
-    }
-    reader.Clear();
+    return !lost;
 }
 
-void AtChannel::Absorb() {
-    char buffer[1024];
+bool AtChannel::Absorb() {
+    size_t budget = MAX_READ_BYTES;
     std::vector<std::string> lines;
-    int got;
-    while (!failed && lines.size() < MAX_LINES &&
-           (got = port.Read(buffer, sizeof(buffer), 0)) != 0) {
-        if (got < 0) {
-            failed = true;
-        } else {
-            reader.Feed(buffer, static_cast<size_t>(got), lines);
+    size_t before;
+    do {
+        before = budget;
+        if (lost || stopping || !ReadLines(0, budget, lines)) {
+            break;
         }
+        for (const std::string& line : lines) {
+            TakeUnsolicited(line);
+        }
+        lines.clear();
+    } while (budget != before);
+    return !lost;
+}
+
+bool AtChannel::ReadLines(DWORD timeoutMs, size_t& budget, std::vector<std::string>& lines) {
+    char buffer[1024];
+    int got = port.Read(buffer, sizeof(buffer), timeoutMs);
+    if (got < 0 || static_cast<size_t>(got) > budget) {
+        flooded = got >= 0;
+        lost = true;
+        return false;
     }
-    for (const std::string& line : lines) {
-        NoteUnsolicited(line);
-    }
+    budget -= static_cast<size_t>(got);
+    reader.Feed(buffer, static_cast<size_t>(got), lines);
+    return true;
 }
 
 bool AtChannel::TakeRestart() {
@@ -165,9 +171,9 @@ bool AtChannel::TakeRestart() {
     return was;
 }
 
-void AtChannel::NoteUnsolicited(const std::string& line) {
-    // Start-up announcements of the common makers.
-    if (line == "RDY" || AtParse::StartsWith(line, "^SYSSTART") || line == "+CFUN: 1") {
+void AtChannel::TakeUnsolicited(const std::string& line) {
+    AtUnsolicited::Effect effect;
+    if (AtUnsolicited::Find(line, effect) && effect == AtUnsolicited::Restart) {
         restarted = true;
     }
 }

@@ -105,6 +105,7 @@ bool ParseRegistration(const std::string& line, Registration& registration) {
     }
     std::vector<std::string> fields = Fields(line);
     long stat = 0;
+    Decimal(fields[0], registration.reports);
     Decimal(fields[1], stat);
     // Home, roaming, and the later releases' "SMS only" and "CSFB not preferred" variants.
     registration.registered =
@@ -112,9 +113,10 @@ bool ParseRegistration(const std::string& line, Registration& registration) {
     if (registration.registered && fields.size() >= 4) {
         DWORD area = 0, cell = 0;
         // FFFE and FFFF are the reserved "no valid area" codes; an all-ones cell id is the
-        // placeholder some modems print before they have read the cell's identity.
-        registration.hasArea = Hex(fields[2], area) && area != 0xFFFE && area != 0xFFFF;
-        registration.hasCell = Hex(fields[3], cell) && cell != 0xFFFF && cell != 0xFFFFFFFF;
+        // placeholder some modems print before they have read the cell's identity. A code
+        // wider than its field is no network's.
+        registration.hasArea = Hex(fields[2], area) && area < 0xFFFE;
+        registration.hasCell = Hex(fields[3], cell) && cell != 0xFFFF && cell <= MAX_CELL_ID;
         registration.area = registration.hasArea ? area : 0;
         registration.cellId = registration.hasCell ? cell : 0;
     }
@@ -143,9 +145,13 @@ bool ParseOperator(const std::string& line, RILOPERATORNAMES& names, int& format
         return true;
     }
     if (format == 2) {
-        if (name.size() >= MAXLENGTH_OPERATOR_NUMERIC ||
-            name.find_first_not_of("0123456789") != std::string::npos) {
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
             return false;
+        }
+        // A country code and a network code of two or three digits; anything else is no
+        // network's id.
+        if (name.size() < 5 || name.size() > 6) {
+            return true;
         }
         memcpy(names.szNumName, name.data(), name.size());
         names.dwParams = RIL_PARAM_ON_NUMNAME;
@@ -157,6 +163,18 @@ bool ParseOperator(const std::string& line, RILOPERATORNAMES& names, int& format
         names.dwParams = RIL_PARAM_ON_LONGNAME;
     }
     return true;
+}
+
+std::string Identity(const std::vector<std::string>& lines) {
+    if (lines.empty()) {
+        return "?";
+    }
+    const std::string& text = lines.back();
+    if (StartsWith(text, "+CGM")) {
+        std::vector<std::string> fields = Fields(text);
+        return fields.empty() ? "?" : Unquote(fields[0]);
+    }
+    return text;
 }
 
 bool ParseCsq(const std::string& line, RILSIGNALQUALITY& signal) {

@@ -23,8 +23,13 @@ bool Decimal(const std::string& field, long& value);
 bool LeadingDecimal(const std::string& field, long& value);
 bool StartsWith(const std::string& line, const char* prefix);
 
+// The widest cell identity the radio layer reports: 28 bits, as LTE's.
+const DWORD MAX_CELL_ID = 0x0FFFFFFF;
+
 // The registration read responses +CREG?, +CGREG? and +CEREG?.
 struct Registration {
+    // <n>: 2 and above report the location.
+    long reports = 0;
     bool registered = false;
     bool hasArea = false;
     bool hasCell = false;
@@ -39,6 +44,9 @@ bool ParseRegistration(const std::string& line, Registration& registration);
 
 // +COPS? into the RIL's operator names.
 bool ParseOperator(const std::string& line, RILOPERATORNAMES& names, int& format);
+// The modem's name from +CGMI or +CGMM information text: the last line (noise may come before
+// it) without a "+CGMI: " style prefix and quotes; "?" when there is none.
+std::string Identity(const std::vector<std::string>& lines);
 // +CSQ: rssi 0..31 is -113 + 2 rssi dBm; 99 (and the vendors' other codes) is not known.
 bool ParseCsq(const std::string& line, RILSIGNALQUALITY& signal);
 // +CESQ: the level of the serving radio (LTE RSRP, else UMTS RSCP, else GSM RXLEV).

@@ -5,7 +5,7 @@
 #include "SerialPort.h"
 
 std::unique_ptr<ModemPort> ModemPort::Open(const std::wstring& name, DWORD baud,
-                                           std::wstring& error) {
+                                           const std::atomic<bool>& stopping, std::wstring& error) {
     if (name.compare(0, 4, L"tcp:") == 0) {
         size_t colon = name.rfind(L':');
         if (colon <= 4 || colon + 1 == name.size()) {
@@ -19,7 +19,7 @@ std::unique_ptr<ModemPort> ModemPort::Open(const std::wstring& name, DWORD baud,
             host = host.substr(1, host.size() - 2);
         }
         auto tcp = std::make_unique<TcpPort>();
-        return tcp->Open(host, port, error) ? std::move(tcp) : nullptr;
+        return tcp->Open(host, port, stopping, error) ? std::move(tcp) : nullptr;
     }
     auto serial = std::make_unique<SerialPort>();
     return serial->Open(name, baud, error) ? std::move(serial) : nullptr;

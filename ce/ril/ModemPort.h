@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -14,7 +15,8 @@ public:
     // Bytes read (at most size), 0 when nothing came within timeoutMs, -1 when the modem is gone.
     virtual int Read(char* buffer, int size, DWORD timeoutMs) = 0;
 
-    // "COM5", "\\.\COM12" or "tcp:HOST:PORT"; null with the reason in error.
+    // "COM5", "\\.\COM12" or "tcp:HOST:PORT"; null with the reason in error. Bounded in time,
+    // and ends early at a stop request.
     static std::unique_ptr<ModemPort> Open(const std::wstring& name, DWORD baud,
-                                           std::wstring& error);
+                                           const std::atomic<bool>& stopping, std::wstring& error);
 };

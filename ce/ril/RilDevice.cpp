@@ -124,7 +124,7 @@ HRESULT OpenModem(const std::wstring& port, RILRESULTCALLBACK result, DWORD para
         ReportError(L"unknown modem dialect '" + dialect + L"'");
         return E_FAIL;
     }
-    auto instance = new ModemRadio(settings, result, parameter);
+    auto instance = new ModemRadio(settings, result, parameter, ReportError);
     std::wstring error;
     if (!instance->Open(error)) {
         delete instance;
@@ -196,7 +196,7 @@ HRESULT WINAPI RIL_Deinitialize(HRIL hRil) {
         }
         instances.erase(instance);
     }
-    delete instance;
+    RadioBackend::Close(instance);
     return S_OK;
 }
 

@@ -1,22 +1,7 @@
 #include "ScenarioRadio.h"
 
 ScenarioRadio::ScenarioRadio(Scenario scenario, RILRESULTCALLBACK result, DWORD parameter)
-    : scenario(std::move(scenario)), resultCallback(result), parameter(parameter),
-      opened(GetTickCount()), worker(&ScenarioRadio::Run, this) {}
-
-ScenarioRadio::~ScenarioRadio() {
-    {
-        std::lock_guard<std::mutex> hold(mutex);
-        stopping = true;
-    }
-    wake.notify_all();
-    // A callback that closes the radio layer cannot wait for its own thread.
-    if (worker.get_id() == std::this_thread::get_id()) {
-        worker.detach();
-    } else {
-        worker.join();
-    }
-}
+    : RadioBackend(result, parameter), scenario(std::move(scenario)), opened(GetTickCount()) {}
 
 HRESULT ScenarioRadio::Query(RilQuery query) {
     std::lock_guard<std::mutex> hold(mutex);
@@ -24,24 +9,25 @@ HRESULT ScenarioRadio::Query(RilQuery query) {
     const ScenarioStep& step = scenario.timed ? scenario.StepForTime(GetTickCount() - opened)
                                               : scenario.StepForCycle(cycle);
     int index = static_cast<int>(query);
-    PendingResult result{GetTickCount() + scenario.latencyMs, RIL_RESULT_OK, commandId, {}};
+    DWORD code = RIL_RESULT_OK;
+    std::vector<BYTE> data;
     if (step.answers[index] == Answer::Failure) {
-        result.code = step.failureCodes[index];
+        code = step.failureCodes[index];
         HRESULT failure = E_FAIL;
-        Store(result, &failure, sizeof(failure));
+        data = Bytes(&failure, sizeof(failure));
     } else {
         switch (query) {
         case RilQuery::Operator:
-            Store(result, &step.operatorNames, sizeof(step.operatorNames));
+            data = Bytes(&step.operatorNames, sizeof(step.operatorNames));
             break;
         case RilQuery::Equipment:
-            Store(result, &step.equipmentState, sizeof(step.equipmentState));
+            data = Bytes(&step.equipmentState, sizeof(step.equipmentState));
             break;
         case RilQuery::Signal:
-            Store(result, &step.signalQuality, sizeof(step.signalQuality));
+            data = Bytes(&step.signalQuality, sizeof(step.signalQuality));
             break;
         case RilQuery::CellTower:
-            Store(result, &step.cellTower, sizeof(step.cellTower));
+            data = Bytes(&step.cellTower, sizeof(step.cellTower));
             break;
         default:
             break;
@@ -52,35 +38,12 @@ HRESULT ScenarioRadio::Query(RilQuery query) {
         ++cycle;
     }
     if (step.answers[index] != Answer::Never) {
-        queue.push_back(std::move(result));
-        wake.notify_all();
+        delivery.Post(code, commandId, std::move(data), GetTickCount() + scenario.latencyMs);
     }
     return commandId;
 }
 
-void ScenarioRadio::Store(PendingResult& result, const void* data, size_t size) {
+std::vector<BYTE> ScenarioRadio::Bytes(const void* data, size_t size) {
     auto bytes = static_cast<const BYTE*>(data);
-    result.data.assign(bytes, bytes + size);
-}
-
-void ScenarioRadio::Run() {
-    std::unique_lock<std::mutex> hold(mutex);
-    while (!stopping) {
-        if (queue.empty()) {
-            wake.wait(hold);
-            continue;
-        }
-        DWORD wait = queue.front().due - GetTickCount();
-        if (static_cast<LONG>(wait) > 0) {
-            wake.wait_for(hold, std::chrono::milliseconds(wait));
-            continue;
-        }
-        PendingResult result = std::move(queue.front());
-        queue.pop_front();
-        hold.unlock();
-        resultCallback(result.code, result.commandId,
-                       result.data.empty() ? nullptr : result.data.data(),
-                       static_cast<DWORD>(result.data.size()), parameter);
-        hold.lock();
-    }
+    return std::vector<BYTE>(bytes, bytes + size);
 }

@@ -2,9 +2,13 @@
 
 #include <ws2tcpip.h>
 
+#include "NameLookup.h"
+
 namespace {
 
 const DWORD CONNECT_TIMEOUT_MS = 3000;
+const DWORD LOOKUP_TIMEOUT_MS = 5000;
+const DWORD SLICE_MS = 50;
 
 std::wstring Widen(const std::string& text) {
     return std::wstring(text.begin(), text.end());
@@ -21,7 +25,8 @@ TcpPort::~TcpPort() {
     }
 }
 
-bool TcpPort::Open(const std::string& host, const std::string& port, std::wstring& error) {
+bool TcpPort::Open(const std::string& host, const std::string& port,
+                   const std::atomic<bool>& stopping, std::wstring& error) {
     std::wstring name = L"tcp:" + Widen(host) + L":" + Widen(port);
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
@@ -29,17 +34,14 @@ bool TcpPort::Open(const std::string& host, const std::string& port, std::wstrin
         return false;
     }
     started = true;
-    addrinfo hints = {};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || !found) {
-        error = name + L": unknown host or port";
+    int reason = 0;
+    addrinfo* found = NameLookup::Resolve(host, port, LOOKUP_TIMEOUT_MS, stopping, reason);
+    if (!found) {
+        error = name + (reason == WSAETIMEDOUT ? L": the host name was not resolved in time"
+                                               : L": unknown host or port");
         return false;
     }
-    int reason = 0;
-    for (addrinfo* at = found; at && socket_ == INVALID_SOCKET; at = at->ai_next) {
+    for (addrinfo* at = found; at && socket_ == INVALID_SOCKET && !stopping; at = at->ai_next) {
         SOCKET s = socket(at->ai_family, at->ai_socktype, at->ai_protocol);
         if (s == INVALID_SOCKET) {
             continue;
@@ -48,17 +50,24 @@ bool TcpPort::Open(const std::string& host, const std::string& port, std::wstrin
         u_long nonBlocking = 1;
         ioctlsocket(s, FIONBIO, &nonBlocking);
         connect(s, at->ai_addr, static_cast<int>(at->ai_addrlen));
+        // In slices, so that a stop request ends the wait.
+        int ready = 0;
         fd_set writable, failed;
-        FD_ZERO(&writable);
-        FD_ZERO(&failed);
-        FD_SET(s, &writable);
-        FD_SET(s, &failed);
-        timeval wait = {CONNECT_TIMEOUT_MS / 1000, (CONNECT_TIMEOUT_MS % 1000) * 1000};
+        for (DWORD waited = 0; ready == 0 && waited < CONNECT_TIMEOUT_MS && !stopping;
+             waited += SLICE_MS) {
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(s, &writable);
+            FD_SET(s, &failed);
+            timeval wait = {0, static_cast<long>(SLICE_MS * 1000)};
+            ready = select(0, nullptr, &writable, &failed, &wait);
+        }
         int soError = 0;
         int length = sizeof(soError);
-        if (select(0, nullptr, &writable, &failed, &wait) == 1 && FD_ISSET(s, &writable) &&
-            getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &length) == 0 &&
-            soError == 0) {
+        if (ready == 1) {
+            getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &length);
+        }
+        if (ready == 1 && FD_ISSET(s, &writable) && soError == 0) {
             nonBlocking = 0;
             ioctlsocket(s, FIONBIO, &nonBlocking);
             BOOL noDelay = TRUE;

@@ -48,6 +48,12 @@ TEST(AtParse, RegistrationReadsWithQuotedUnquotedPaddedAndMissingCodes) {
         r = Read(line);
         EXPECT_FALSE(r.registered || r.hasArea || r.hasCell) << line;
     }
+    // Wider than the fields: a LAC or TAC over 16 bits, a cell id over 28 bits.
+    r = Read("+CEREG: 2,1,\"1002F\",\"1012BEEF\",7");
+    EXPECT_TRUE(r.registered);
+    EXPECT_FALSE(r.hasArea || r.hasCell);
+    r = Read("+CEREG: 2,1,\"FFFD\",\"0FFFFFFF\",7");
+    EXPECT_TRUE(r.hasArea && r.hasCell);
     r = Read("+CREG: 2,1,\"zz\",\"\"");
     EXPECT_TRUE(r.registered);
     EXPECT_FALSE(r.hasArea || r.hasCell);
@@ -95,7 +101,13 @@ TEST(AtParse, OperatorSignalAndEquipment) {
     EXPECT_EQ(static_cast<DWORD>(RIL_PARAM_ON_LONGNAME), names.dwParams);
     EXPECT_STREQ("CHINA MOBILE", names.szLongName);
     EXPECT_FALSE(AtParse::ParseOperator("+COPS: 0,2,\"2300A\"", names, format));
-    EXPECT_FALSE(AtParse::ParseOperator("+COPS: 0,2,\"12345678901234567890\"", names, format));
+    // Numeric names of other lengths are no network's: not known, and nothing else lost.
+    for (const char* line : {"+COPS: 0,2,\"12345678901234567890\"", "+COPS: 0,2,\"2300\",2",
+                             "+COPS: 0,2,\"2300111\",7"}) {
+        ASSERT_TRUE(AtParse::ParseOperator(line, names, format)) << line;
+        EXPECT_EQ(0u, names.dwParams) << line;
+        EXPECT_EQ(2, format);
+    }
     EXPECT_FALSE(AtParse::ParseOperator("+COPS: x", names, format));
 
     RILSIGNALQUALITY signal;

@@ -80,12 +80,12 @@ protected:
         DeleteFileW(LOG);
     }
     // Monitoring and logging on, the item's texts after waitMs; the cell log as UTF-8 lines.
-    void Show(const std::wstring& port, int waitMs) {
+    void Show(const std::wstring& port, int waitMs, const std::string& then = "") {
         SetEnvironmentVariableW(L"KESTREL_RIL_PORT", port.c_str());
         WriteFileBytes(L"modem_host.script", "wait 300\ncommand Kestrel 40007\n"
                                              "command Kestrel 40006\nwait " +
-                                                 std::to_string(waitMs) +
-                                                 "\ntext after.txt\nquit\n");
+                                                 std::to_string(waitMs) + "\n" + then +
+                                                 "text after.txt\nquit\n");
         EXPECT_EQ(0u, RunProgram(L"\"" + BinFolder() + L"todayhost.exe\" --items " + ITEMS_KEY +
                                      L" --script modem_host.script --out modem_host_out",
                                  120000));
@@ -159,4 +159,22 @@ TEST_F(ModemHost, ShowsTheRadioErrorWhenNoModemAnswers) {
     Show(port, 1500);
     EXPECT_NE(std::string::npos, transcript.find("\tNepodařilo se inicializovat knihovnu RIL"))
         << transcript;
+}
+
+TEST_F(ModemHost, ShowsTheRadioErrorOnTheGpsPortAndSwitchesOffAtOnceWhenThePortStartsStreaming) {
+    SimFaults faults;
+    faults.stream = SimFaults::Nmea;
+    auto gps = modemtest::StartSimulator(WALK, "quectel", "gsm", faults);
+    ASSERT_TRUE(gps);
+    Show(modemtest::TcpPort(*gps), 1500);
+    EXPECT_NE(std::string::npos, transcript.find("\tNepodařilo se inicializovat knihovnu RIL"))
+        << transcript;
+    // The set-up and the first polling cycle are answered, then the port streams. Before, the
+    // host never got past switching monitoring off.
+    faults.streamAfter = 17;
+    auto streaming = modemtest::StartSimulator(WALK, "quectel", "gsm", faults);
+    ASSERT_TRUE(streaming);
+    Show(modemtest::TcpPort(*streaming), 4000, "command Kestrel 40006\n");
+    EXPECT_NE(std::string::npos, log.find(";100;1001;62;23001; \n")) << log;
+    EXPECT_GE(streaming->Connections(), 2u);
 }

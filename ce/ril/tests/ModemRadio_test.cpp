@@ -5,6 +5,8 @@
 #include "ModemTestSupport.h"
 #include "TestFiles.h"
 
+#include <psapi.h>
+
 // ril.dll on the modem simulator over TCP: the same calls and results as on the scenario
 // player, whatever the modem sends, and back on its own after the modem went away.
 
@@ -17,6 +19,36 @@ const char* const DRIVE = "operator 23001\n"
                           "cell lac=2051 id=13962 bcch=62\n"
                           "signal current=-75 min=-113 max=-51\n"
                           "equipment 2\n";
+
+// Ends the process when a call that must return does not, so that a hang is a failure.
+class Watchdog {
+public:
+    explicit Watchdog(const char* what) : done(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        watcher = std::thread([this, what] {
+            if (WaitForSingleObject(done, 20000) != WAIT_OBJECT_0) {
+                fprintf(stderr, "%s does not return\n", what);
+                TerminateProcess(GetCurrentProcess(), 3);
+            }
+        });
+    }
+    ~Watchdog() {
+        SetEvent(done);
+        watcher.join();
+        CloseHandle(done);
+    }
+
+private:
+    HANDLE done;
+    std::thread watcher;
+};
+
+SIZE_T PrivateBytes() {
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof(counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                         sizeof(counters));
+    return counters.PrivateUsage;
+}
 
 class ModemRadio : public ::testing::Test {
 protected:
@@ -261,4 +293,107 @@ TEST_F(ModemRadio, PollingFasterThanTheModemAnswersEveryIdOnceWithoutPilingUp) {
     EXPECT_LT(simulator->Commands() - before, 20u);
     std::vector<Result> all = Results::Get().Snapshot();
     EXPECT_EQ(ids.size(), all.size());
+}
+
+TEST_F(ModemRadio, APortThatStreamsFailsInitializeNamingWhatItHeard) {
+    const struct {
+        SimFaults::Stream stream;
+        const char* heard;
+    } ports[] = {
+        {SimFaults::Nmea, ": NMEA sentences: the modem's GPS port, try another"},
+        {SimFaults::Binary, ": binary data: a diagnostic port or a wrong speed"},
+        {SimFaults::NoLineEnds, ": bytes without line ends"},
+        {SimFaults::ShortLines, ": lines that answer no AT command"},
+    };
+    for (const auto& port : ports) {
+        SimFaults faults;
+        faults.stream = port.stream;
+        auto simulator = StartSimulator(DRIVE, "quectel", "gsm", faults);
+        ASSERT_TRUE(simulator);
+        Watchdog watchdog("RIL_Initialize on a streaming port");
+        EXPECT_EQ(E_FAIL, Open(TcpPort(*simulator)));
+        EXPECT_NE(std::string::npos, ReadFileBytes(ERRORS).find(port.heard)) << port.heard;
+    }
+}
+
+// Before: the look for unasked codes read the stream for ever, so no query was answered and
+// closing waited for the modem thread.
+TEST_F(ModemRadio, AModemThatStartsStreamingIsLostKeepsMemoryFlatAndClosesAtOnce) {
+    auto simulator = StartSimulator(DRIVE, "quectel");
+    ASSERT_TRUE(simulator);
+    ASSERT_EQ(S_OK, Open(TcpPort(*simulator)));
+    EXPECT_EQ(13962u, Cell().dwCellID);
+    SIZE_T before = PrivateBytes();
+    simulator->SetStream(SimFaults::Binary);
+    EXPECT_EQ(static_cast<DWORD>(RIL_RESULT_ERROR), Ask(RIL_GetCellTowerInfo).code);
+    // Reconnections meet the stream too, and are told what it is.
+    ASSERT_TRUE(simulator->WaitForConnections(simulator->Connections() + 3, 30000));
+    EXPECT_EQ(static_cast<DWORD>(RIL_RESULT_ERROR), Ask(RIL_GetSignalQuality).code);
+    EXPECT_LT(PrivateBytes(), before + (4u << 20));
+    std::string errors = ReadFileBytes(ERRORS);
+    EXPECT_NE(std::string::npos, errors.find(": the port streams more than any answer")) << errors;
+    EXPECT_NE(std::string::npos, errors.find(": binary data: a diagnostic port")) << errors;
+    Watchdog watchdog("RIL_Deinitialize on a streaming port");
+    Close();
+}
+
+// Before: one ERROR switched the signal and registration reads off for the connection.
+TEST_F(ModemRadio, ACommandThatFailedOnceIsAskedAgainNextCycle) {
+    SimFaults faults;
+    faults.errorOnce = true;
+    SetEnvironmentVariableW(L"KESTREL_RIL_DIALECT", L"quectel");
+    auto simulator = StartSimulator(DRIVE, "quectel", "gsm", faults);
+    ASSERT_TRUE(simulator);
+    ASSERT_EQ(S_OK, Open(TcpPort(*simulator)));
+    HRESULT (*const queries[])
+    (HRIL) = {Operator, RIL_GetEquipmentState, RIL_GetSignalQuality, RIL_GetCellTowerInfo};
+    for (auto query : queries) {
+        EXPECT_EQ(static_cast<DWORD>(RIL_RESULT_ERROR), Ask(query).code);
+    }
+    // The next cycle is answered, though the set-up's ERRORs left the long operator name and
+    // registrations without location, and the serving-cell command meets its first ERROR.
+    for (auto query : queries) {
+        EXPECT_EQ(static_cast<DWORD>(RIL_RESULT_OK), Ask(query).code);
+    }
+    // Those set-up commands were asked again.
+    EXPECT_STREQ("23001", As<RILOPERATORNAMES>(Ask(Operator)).szNumName);
+    EXPECT_EQ(-75, As<RILSIGNALQUALITY>(Ask(RIL_GetSignalQuality)).nSignalStrength);
+    RILCELLTOWERINFO cell = Cell();
+    EXPECT_EQ(13962u, cell.dwCellID);
+    EXPECT_EQ(2051u, cell.dwLocationAreaCode);
+    EXPECT_EQ(62u, cell.dwNumBCCH);
+}
+
+namespace {
+
+HRIL closing = nullptr;
+HRESULT closedWith = E_PENDING;
+HANDLE closed = nullptr;
+
+void CALLBACK CloseOnResult(DWORD, HRESULT, const void*, DWORD, DWORD) {
+    if (closing) {
+        closedWith = RIL_Deinitialize(closing);
+        closing = nullptr;
+        SetEvent(closed);
+    }
+}
+
+} // namespace
+
+TEST_F(ModemRadio, ACallbackMayCloseTheRadioLayer) {
+    auto simulator = StartSimulator(DRIVE, "telit");
+    ASSERT_TRUE(simulator);
+    SetEnvironmentVariableW(L"KESTREL_RIL_PORT", TcpPort(*simulator).c_str());
+    closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_EQ(S_OK, RIL_Initialize(1, CloseOnResult, Results::OnNotify, 0, 0, &closing));
+    HRIL opened = closing;
+    RIL_GetCellTowerInfo(opened);
+    RIL_GetSignalQuality(opened);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(closed, 30000));
+    EXPECT_EQ(S_OK, closedWith);
+    EXPECT_EQ(E_INVALIDARG, RIL_GetCellTowerInfo(opened));
+    CloseHandle(closed);
+    // The radio layer opens again as before.
+    ASSERT_EQ(S_OK, Open(TcpPort(*simulator)));
+    EXPECT_EQ(13962u, Cell().dwCellID);
 }

@@ -180,3 +180,37 @@ TEST_F(RilDeviceTest, UnknownHandlesAreRefused) {
     handle = nullptr;
     EXPECT_EQ(E_INVALIDARG, RIL_GetCellTowerInfo(closed));
 }
+
+namespace {
+
+HRIL closing = nullptr;
+HRESULT closedWith = E_PENDING;
+HANDLE closed = nullptr;
+
+void CALLBACK CloseOnResult(DWORD, HRESULT, const void*, DWORD, DWORD) {
+    if (closing) {
+        closedWith = RIL_Deinitialize(closing);
+        closing = nullptr;
+        SetEvent(closed);
+    }
+}
+
+} // namespace
+
+// The instance goes once the callback has returned, on the thread that called it.
+TEST_F(RilDeviceTest, ACallbackMayCloseTheRadioLayer) {
+    WriteFileBytes(SCENARIO, "latency 0\ncell id=1\n");
+    closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_EQ(S_OK, RIL_Initialize(1, CloseOnResult, OnNotify, 0, 0x1234, &closing));
+    HRIL opened = closing;
+    for (int i = 0; i < 3; ++i) {
+        RIL_GetCellTowerInfo(opened);
+    }
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(closed, 20000));
+    EXPECT_EQ(S_OK, closedWith);
+    EXPECT_EQ(E_INVALIDARG, RIL_GetCellTowerInfo(opened));
+    CloseHandle(closed);
+    ASSERT_EQ(S_OK, Open("latency 0\ncell id=2\n"));
+    RIL_GetCellTowerInfo(handle);
+    EXPECT_EQ(2u, CellId(WaitForResults(1).at(0)));
+}
