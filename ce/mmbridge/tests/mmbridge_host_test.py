@@ -79,7 +79,11 @@ class ItemOnModemManager(unittest.TestCase):
             return ''
 
     def shown(self, name):
-        '''Lets the host's script go on to its "text NAME" step; the transcript.'''
+        '''Lets the host's script go on to its "text NAME" step; the transcript. A cell in the
+        log may have come in a cycle whose signal was read before the change: after three more
+        reads of the signal (a cycle reads it once or twice), the item has one read after it.'''
+        reads = self.mm.signal_reads()
+        until(lambda: self.mm.signal_reads() >= reads + 3, 'the signal read again')
         open(os.path.join(self.out, 'go-' + name), 'w').close()
         path = os.path.join(self.out, name)
         until(lambda: os.path.exists(path), name + ' from the host')
