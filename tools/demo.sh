@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The main job: the Today screen with the Kestrel item on the simulated radio.
 #
-#   tools/demo.sh [--scenario FILE] [--cells FILE] [--modem PORT|mm[:N]|sim[:DIALECT]] [--vga]
-#                 [--headless] [--out DIR]
+#   tools/demo.sh [--scenario FILE] [--cells FILE] [--vga] [--headless] [--out DIR]
+#                 [--modem PORT|auto|list|mm[:N]|sim[:DIALECT]]
 #
 # Builds what is missing, installs Kestrel into a Wine prefix of its own for the demo (with
 # installer.exe, as the package goes onto the device), points the radio at the scenario, starts
@@ -10,9 +10,10 @@
 # screen in a window; without one (or with --headless) it plays the scenario on its own Xvfb
 # and leaves screenshots, the item's text transcript, the cell log and the walk as KML and GPX
 # in the output folder.
-# --modem reads the radio from a modem (/dev/ttyUSB2, COM5 or tcp:HOST:PORT), from ModemManager's
-# modem (mm, or mm:N for its modem N) or from the modem simulator walking the scenario (sim,
-# sim:quectel, ...). See docs/demo.md and docs/ril-modem.md.
+# --modem reads the radio from a modem (/dev/ttyUSB2, COM5 or tcp:HOST:PORT; auto: the AT port
+# found among the serial devices, list: only list them), from ModemManager's modem (mm, or mm:N
+# for its modem N) or from the modem simulator walking the scenario (sim, sim:quectel, ...).
+# See docs/demo.md and docs/ril-modem.md.
 # --cells runs it on an OpenCellID export: its BTS databases, its cells in the reference
 # service and a radio walk through its first cells. See docs/demo.md.
 set -euo pipefail
@@ -26,7 +27,7 @@ vga=0
 headless=0
 out=""
 usage() {
-    sed -n '4,16p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '4,17p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 1
 }
 while [ $# -gt 0 ]; do
@@ -40,6 +41,10 @@ while [ $# -gt 0 ]; do
     *) usage ;;
     esac
 done
+# The machine's serial devices and what each is (tools/modem-ports.sh), and nothing else.
+if [ "$modem" = list ]; then
+    exec "$KESTREL_ROOT/tools/modem-ports.sh" list
+fi
 [ -f "$scenario" ] || { kestrel_log "no scenario $scenario"; exit 1; }
 [ -z "$cells" ] || [ -f "$cells" ] || { kestrel_log "no cell export $cells"; exit 1; }
 
@@ -151,6 +156,9 @@ kestrel_log "reference cell-position service at $service"
 # The radio from a modem: the simulator walking the scenario on a free port, a Linux serial
 # device mapped into the prefix as a COM port, or a COM port or TCP bridge as given.
 ril_port=""
+if [ "$modem" = auto ]; then
+    modem=$("$KESTREL_ROOT/tools/modem-ports.sh" auto) || exit 1
+fi
 case "$modem" in
 "") ;;
 sim | sim:*)

@@ -112,10 +112,12 @@ bool ParseRegistration(const std::string& line, Registration& registration) {
         stat == 1 || stat == 5 || stat == 6 || stat == 7 || stat == 9 || stat == 10;
     if (registration.registered && fields.size() >= 4) {
         DWORD area = 0, cell = 0;
-        // FFFE and FFFF are the reserved "no valid area" codes; an all-ones cell id is the
-        // placeholder some modems print before they have read the cell's identity. A code
-        // wider than its field is no network's.
-        registration.hasArea = Hex(fields[2], area) && area < 0xFFFE;
+        // FFFE and FFFF are the reserved "no valid area" codes (FFFFFE and FFFFFF for 5GS's
+        // 24-bit TAC); an all-ones cell id is the placeholder some modems print before they
+        // have read the cell's identity. A code wider than its field is no network's: so is
+        // NR's 36-bit cell identity for this radio layer, whose area is still reported.
+        DWORD noArea = StartsWith(line, "+C5GREG:") ? 0xFFFFFE : 0xFFFE;
+        registration.hasArea = Hex(fields[2], area) && area < noArea;
         registration.hasCell = Hex(fields[3], cell) && cell != 0xFFFF && cell <= MAX_CELL_ID;
         registration.area = registration.hasArea ? area : 0;
         registration.cellId = registration.hasCell ? cell : 0;
@@ -193,17 +195,21 @@ bool ParseCsq(const std::string& line, RILSIGNALQUALITY& signal) {
 
 bool ParseCesq(const std::string& line, RILSIGNALQUALITY& signal) {
     std::vector<std::string> fields = Fields(line);
-    long value[6];
+    long value[9] = {0, 0, 0, 0, 0, 0, 255, 255, 255};
     if (!StartsWith(line, "+CESQ:") || fields.size() < 6) {
         return false;
     }
-    for (int i = 0; i < 6; ++i) {
+    // Release 15 adds NR's SS-RSRQ, SS-RSRP and SS-SINR.
+    size_t count = fields.size() >= 9 ? 9 : 6;
+    for (size_t i = 0; i < count; ++i) {
         if (!Decimal(fields[i], value[i])) {
             return false;
         }
     }
     // Each index n stands for the 1 dB range that starts at base + n.
-    if (value[5] >= 0 && value[5] <= 97) {
+    if (value[7] >= 1 && value[7] <= 126) {
+        SetSignal(signal, -157 + static_cast<int>(value[7]), -156, -31);
+    } else if (value[5] >= 0 && value[5] <= 97) {
         SetSignal(signal, -141 + static_cast<int>(value[5]), -141, -44);
     } else if (value[2] >= 0 && value[2] <= 96) {
         SetSignal(signal, -121 + static_cast<int>(value[2]), -121, -25);

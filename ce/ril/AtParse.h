@@ -26,7 +26,7 @@ bool StartsWith(const std::string& line, const char* prefix);
 // The widest cell identity the radio layer reports: 28 bits, as LTE's.
 const DWORD MAX_CELL_ID = 0x0FFFFFFF;
 
-// The registration read responses +CREG?, +CGREG? and +CEREG?.
+// The registration read responses +CREG?, +CGREG?, +CEREG? and +C5GREG?.
 struct Registration {
     // <n>: 2 and above report the location.
     long reports = 0;
@@ -49,7 +49,8 @@ bool ParseOperator(const std::string& line, RILOPERATORNAMES& names, int& format
 std::string Identity(const std::vector<std::string>& lines);
 // +CSQ: rssi 0..31 is -113 + 2 rssi dBm; 99 (and the vendors' other codes) is not known.
 bool ParseCsq(const std::string& line, RILSIGNALQUALITY& signal);
-// +CESQ: the level of the serving radio (LTE RSRP, else UMTS RSCP, else GSM RXLEV).
+// +CESQ: the level of the serving radio (NR SS-RSRP, else LTE RSRP, else UMTS RSCP, else GSM
+// RXLEV).
 bool ParseCesq(const std::string& line, RILSIGNALQUALITY& signal);
 // +CFUN? into the RIL's equipment state.
 bool ParseCfun(const std::string& line, RILEQUIPMENTSTATE& state);

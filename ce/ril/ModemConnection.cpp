@@ -15,13 +15,14 @@ const DWORD QUIET_MS = 200;
 
 const char* const SET_UP[] = {"ATE0", "ATV1", "AT+CMEE=1", "AT+COPS=3,2"};
 
-// The registrations, in the order their cell is preferred: EPS, then CS, then PS. Each one is
-// switched to reports with location at set-up and read for the serving cell.
+// The registrations, in the order their cell is preferred: 5GS (NR standalone), EPS, then CS,
+// then PS. Each one is switched to reports with location at set-up and read for the serving cell.
 const struct {
     const char* setUp;
     const char* read;
     const char* prefix;
 } REGISTRATIONS[] = {
+    {"AT+C5GREG=2", "AT+C5GREG?", "+C5GREG:"},
     {"AT+CEREG=2", "AT+CEREG?", "+CEREG:"},
     {"AT+CREG=2", "AT+CREG?", "+CREG:"},
     {"AT+CGREG=2", "AT+CGREG?", "+CGREG:"},

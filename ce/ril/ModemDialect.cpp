@@ -53,6 +53,12 @@ bool ParseQuectel(const std::vector<std::string>& lines, ServingCell& cell) {
             Area(fields, rat + 10, cell);
             return Channel(fields, rat + 6, cell);
         }
+        // <duplex>,<MCC>,<MNC>,<cellID>,<PCID>,<TAC>,<ARFCN>: a 36-bit cell id does not parse.
+        if (name == "NR5G-SA") {
+            CellId(fields, rat + 4, cell);
+            Area(fields, rat + 6, cell);
+            return Channel(fields, rat + 7, cell);
+        }
     }
     return false;
 }
@@ -117,20 +123,40 @@ bool ParseNothing(const std::vector<std::string>&, ServingCell&) {
     return false;
 }
 
+// +MMCELL: <AcT>,"<area>","<cell id>",<channel>: ModemManager's serving cell as the bridge
+// (ce/mmbridge) gives it.
+bool ParseModemManager(const std::vector<std::string>& lines, ServingCell& cell) {
+    for (const std::string& line : lines) {
+        std::vector<std::string> fields = Fields(line);
+        if (StartsWith(line, "+MMCELL:") && fields.size() >= 4) {
+            Area(fields, 1, cell);
+            CellId(fields, 2, cell);
+            return Channel(fields, 3, cell);
+        }
+    }
+    return false;
+}
+
 const ModemDialect DIALECTS[] = {
     {"generic", nullptr, "", ParseNothing},
     {"quectel", "AT+QENG=\"servingcell\"", "+QENG:", ParseQuectel},
     {"simcom", "AT+CPSI?", "+CPSI:", ParseSimcom},
     {"telit", "AT#SERVINFO", "#SERVINFO:", ParseTelit},
     {"cinterion", "AT^SMONI", "^SMONI:", ParseCinterion},
+    {"modemmanager", "AT+MMCELL?", "+MMCELL:", ParseModemManager},
 };
 
 // Substrings of the +CGMI text, lower case.
 const struct {
     const char* text;
     const char* dialect;
-} MAKERS[] = {{"quectel", "quectel"},     {"simcom", "simcom"},     {"telit", "telit"},
-              {"cinterion", "cinterion"}, {"siemens", "cinterion"}, {"gemalto", "cinterion"}};
+} MAKERS[] = {{"modemmanager", "modemmanager"},
+              {"quectel", "quectel"},
+              {"simcom", "simcom"},
+              {"telit", "telit"},
+              {"cinterion", "cinterion"},
+              {"siemens", "cinterion"},
+              {"gemalto", "cinterion"}};
 
 } // namespace
 

@@ -26,7 +26,8 @@ struct ModemDialect {
 
     // By the +CGMI text, case-insensitively; the generic dialect when no maker matches.
     static const ModemDialect& Identify(const std::string& manufacturer);
-    // By name ("generic", "quectel", "simcom", "telit", "cinterion"); null when unknown.
+    // By name ("generic", "quectel", "simcom", "telit", "cinterion", "modemmanager"); null
+    // when unknown.
     static const ModemDialect* Find(const std::string& name);
     static const ModemDialect& Generic();
 };

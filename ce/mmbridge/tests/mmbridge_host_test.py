@@ -1,5 +1,6 @@
 """The real item in the scripted Today host, its radio read from ModemManager through the
-bridge: the cells shown and logged, ModemManager restarted, the modem removed and back.
+bridge: the cells shown and logged, ModemManager restarted, the modem removed and back, and a
+modem on standalone 5G.
 
     python3 mmbridge_host_test.py PATH/TO/mmbridge BIN_FOLDER DEVICE_ROOT
 
@@ -33,6 +34,12 @@ REPLUGGED = dict(MODEM, **{'Modem.AccessTechnologies': 1 << 5, 'location': '230,
                            'Signal.Lte': {}, 'Signal.Umts': {'rssi': -71.0},
                            'cells': [{'cell-type': 3, 'serving': True, 'lac': '66', 'ci': '3EB',
                                       'uarfcn': 10700}]})
+# Then on NR alone: a 24-bit TAC and a 36-bit cell identity.
+NR_ALONE = dict(REPLUGGED, **{'Modem.AccessTechnologies': 1 << 15,
+                              'location': '230,01,0000,ABCDEF012,01E240', 'Signal.Umts': {},
+                              'Signal.Nr5g': {'rsrp': -80.0},
+                              'cells': [{'cell-type': 6, 'serving': True, 'tac': '1E240',
+                                         'ci': 'ABCDEF012', 'nrarfcn': 627264}]})
 
 
 def winpath(path):
@@ -72,7 +79,11 @@ class ItemOnModemManager(unittest.TestCase):
             return ''
 
     def shown(self, name):
-        '''Lets the host's script go on to its "text NAME" step; the transcript.'''
+        '''Lets the host's script go on to its "text NAME" step; the transcript. A cell in the
+        log may have come in a cycle whose signal was read before the change: after three more
+        reads of the signal (a cycle reads it once or twice), the item has one read after it.'''
+        reads = self.mm.signal_reads()
+        until(lambda: self.mm.signal_reads() >= reads + 3, 'the signal read again')
         open(os.path.join(self.out, 'go-' + name), 'w').close()
         path = os.path.join(self.out, name)
         until(lambda: os.path.exists(path), name + ' from the host')
@@ -87,15 +98,16 @@ class ItemOnModemManager(unittest.TestCase):
         with open(script, 'w') as f:
             f.write('wait 300\ncommand Kestrel 40007\ncommand Kestrel 40006\n'
                     'until go-first.txt 120000\ntext first.txt\n'
+                    'until go-replugged.txt 120000\ntext replugged.txt\n'
                     'until go-last.txt 120000\ntext last.txt\nquit\n')
         host = wine(os.path.join(BIN, 'todayhost.exe'), '--items', ITEMS, '--script',
                     winpath(script), '--out', winpath(self.out),
                     env=dict(os.environ, KESTREL_RIL_PORT='tcp:127.0.0.1:%d' % port))
         self.addCleanup(lambda: host.poll() is None and host.kill())
 
-        until(lambda: ';100;1001;' in self.log_text(), 'first cell in the log')
+        until(lambda: ';100;1001;6300;' in self.log_text(), 'first cell in the log')
         first = self.shown('first.txt')
-        self.assertIn('\tCell Id: 1001 LAC: 100 ', first)
+        self.assertIn('\tCell Id: 1001 LAC: 100 BCCH: 6300\n', first)
         self.assertIn('\tNet Id: 23001 ', first)
         self.assertIn('\t-95/-44 minimum=-141\n', first)
 
@@ -105,17 +117,24 @@ class ItemOnModemManager(unittest.TestCase):
         self.mm.bridge_log.wait('no modem to read', seen)
         self.mm.start()
         self.mm.add_modem(0, AFTER_RESTART)
-        until(lambda: ';101;1002;' in self.log_text(), 'the cell after the restart in the log')
+        until(lambda: ';101;1002;1300;' in self.log_text(), 'the cell after the restart in the log')
 
         # The modem unplugged and plugged in again, under a new index.
         seen = self.mm.bridge_log.count()
         self.mm.remove_modem(0)
         self.mm.bridge_log.wait('no modem to read', seen)
         self.mm.add_modem(1, REPLUGGED)
-        until(lambda: ';102;1003;' in self.log_text(), 'the cell after the replug in the log')
+        until(lambda: ';102;1003;10700;' in self.log_text(), 'the cell after the replug in the log')
+        replugged = self.shown('replugged.txt')
+        self.assertIn('\tCell Id: 1003 LAC: 102 BCCH: 10700\n', replugged)
+        self.assertIn('\t-71/-51 minimum=-113\n', replugged)
+
+        # Standalone 5G: the TAC as the area, the NR-ARFCN as the channel, no cell id.
+        self.mm.set_modem(1, NR_ALONE)
+        until(lambda: ';123456;-1;627264;' in self.log_text(), 'the NR cell in the log')
         last = self.shown('last.txt')
-        self.assertIn('\tCell Id: 1003 LAC: 102 ', last)
-        self.assertIn('\t-71/-51 minimum=-113\n', last)
+        self.assertIn('\tCell Id: -1 LAC: 123456 BCCH: 627264\n', last)
+        self.assertIn('\t-80/-31 minimum=-156\n', last)
         self.assertEqual(0, host.wait(60))
         self.assertIn('23001', self.log_text())
 

@@ -70,14 +70,18 @@ class PrivateModemManager:
         self.address = self.bus.stdout.readline().strip()
         self.connection = dbus.bus.BusConnection(self.address)
         self.mock = None
+        self.mock_log = None
+        self.starts = 0
         self.bridge = None
         self.bridge_log = None
 
     def start(self):
         '''ModemManager comes onto the bus, with no modem yet.'''
         env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=self.address)
+        self.starts += 1
+        self.mock_log = os.path.join(self.folder.name, 'mock-%d.log' % self.starts)
         self.mock = subprocess.Popen(
-            ['/usr/bin/python3', '-m', 'dbusmock', '--system', '--template',
+            ['/usr/bin/python3', '-m', 'dbusmock', '--system', '-l', self.mock_log, '--template',
              os.path.join(HERE, 'modemmanager_mock.py')],
             env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         until(lambda: self.connection.name_has_owner(MM), 'ModemManager on the bus')
@@ -96,6 +100,14 @@ class PrivateModemManager:
         self.mock.wait(BOUND_S)
         self.mock = None
         until(lambda: not self.connection.name_has_owner(MM), 'ModemManager gone')
+
+    def signal_reads(self):
+        '''How often the modem's signal was read since ModemManager last started.'''
+        try:
+            with open(self.mock_log) as f:
+                return sum('.Modem.Signal.Gsm' in line for line in f)
+        except FileNotFoundError:
+            return 0
 
     def _control(self):
         return dbus.Interface(self.connection.get_object(MM, MM_PATH), 'org.freedesktop.DBus.Mock')

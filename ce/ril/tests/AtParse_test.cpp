@@ -59,6 +59,27 @@ TEST(AtParse, RegistrationReadsWithQuotedUnquotedPaddedAndMissingCodes) {
     EXPECT_FALSE(r.hasArea || r.hasCell);
 }
 
+TEST(AtParse, StandaloneNrRegistrationKeepsItsTrackingAreaAndDropsTheWideCellId) {
+    AtParse::Registration r = Read("+C5GREG: 2,1,\"01E240\",\"ABCDEF012\",11,1,\"01\"");
+    EXPECT_TRUE(r.registered && r.hasArea);
+    EXPECT_EQ(0x01E240u, r.area);
+    EXPECT_FALSE(r.hasCell);
+    r = Read("+C5GREG: 2,5,\"00A1B2\",\"0000C3D4\",11");
+    EXPECT_EQ(0xA1B2u, r.area);
+    EXPECT_EQ(0xC3D4u, r.cellId);
+    r = Read("+C5GREG: 2,1,\"FFFFFE\",\"0000C3D4\",11");
+    EXPECT_FALSE(r.hasArea);
+    EXPECT_FALSE(Read("+C5GREG: 2,0").registered);
+
+    RILSIGNALQUALITY signal;
+    ASSERT_TRUE(AtParse::ParseCesq("+CESQ: 99,99,255,255,255,255,255,77,255", signal));
+    EXPECT_EQ(-80, signal.nSignalStrength);
+    EXPECT_EQ(-156, signal.nMinSignalStrength);
+    EXPECT_EQ(-31, signal.nMaxSignalStrength);
+    ASSERT_TRUE(AtParse::ParseCesq("+CESQ: 99,99,255,255,31,62,255,255,255", signal));
+    EXPECT_EQ(-79, signal.nSignalStrength);
+}
+
 TEST(AtParse, UnsolicitedRegistrationReportsAreNeverTakenForTheAnswer) {
     for (const char* line :
          {"+CREG: 1,\"4E54\",\"44A5\"", "+CREG: 3", "+CREG: 1,84CD,00D30156", "+CREG: 2,8BE3,2BAF",

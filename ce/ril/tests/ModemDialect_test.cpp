@@ -22,6 +22,7 @@ TEST(ModemDialect, ChosenByTheManufacturerText) {
     EXPECT_STREQ("telit", ModemDialect::Identify("Telit").name);
     EXPECT_STREQ("cinterion", ModemDialect::Identify("SIEMENS").name);
     EXPECT_STREQ("cinterion", ModemDialect::Identify("Cinterion").name);
+    EXPECT_STREQ("modemmanager", ModemDialect::Identify("ModemManager").name);
     EXPECT_STREQ("generic", ModemDialect::Identify("huawei").name);
     EXPECT_STREQ("generic", ModemDialect::Identify("").name);
     EXPECT_EQ(nullptr, ModemDialect::Find("nokia"));
@@ -116,4 +117,20 @@ TEST(ModemDialect, SimulatorLinesReadBack) {
             EXPECT_TRUE(!cell.hasCell || cell.cellId == 13962) << lines[0];
         }
     }
+}
+
+TEST(ModemDialect, StandaloneNrAndModemManagersServingCell) {
+    // A 36-bit NR cell id is not known; the TAC and the NR-ARFCN are.
+    ServingCell cell = Parse("quectel", "+QENG: \"servingcell\",\"NOCONN\",\"NR5G-SA\",\"TDD\","
+                                        "454,12,ABCDEF012,921,1E240,627264,78,12,-85,-11,15,1,-");
+    EXPECT_EQ(627264u, cell.channel);
+    EXPECT_TRUE(cell.hasArea);
+    EXPECT_EQ(0x1E240u, cell.area);
+    EXPECT_FALSE(cell.hasCell);
+    cell = Parse("modemmanager", "+MMCELL: 7,\"AB\",\"1A2B3C\",6300");
+    EXPECT_EQ(6300u, cell.channel);
+    EXPECT_EQ(0xABu, cell.area);
+    EXPECT_EQ(0x1A2B3Cu, cell.cellId);
+    cell = Parse("modemmanager", "+MMCELL: ,,,", false);
+    EXPECT_FALSE(cell.hasArea || cell.hasCell || cell.hasChannel);
 }
