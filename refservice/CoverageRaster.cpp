@@ -11,7 +11,7 @@ const double kPi = 3.14159265358979323846;
 
 CoverageRaster::CoverageRaster(int width, int height)
     : width(width), height(height), stride(width + 2), area(size_t(stride) * height, 0.0f),
-      top(height), bottom(0) {}
+      top(height), bottom(0), firstColumn(stride), endColumn(0) {}
 
 void CoverageRaster::AddEdge(double x0, double y0, double x1, double y1) {
     if (!(std::isfinite(x0) && std::isfinite(y0) && std::isfinite(x1) && std::isfinite(y1))) {
@@ -54,7 +54,7 @@ void CoverageRaster::AddClippedEdge(double x0, double y0, double x1, double y1) 
     const double dxdy = (x1 - x0) / (y1 - y0);
     double x = x0;
     if (y0 < 0.0) {
-        x -= y0 * dxdy;
+        x = std::min(std::max(x - y0 * dxdy, 0.0), double(width));
     }
     const int firstRow = int(std::max(0.0, y0));
     const int endRow = int(std::min(double(height), std::ceil(y1)));
@@ -63,12 +63,15 @@ void CoverageRaster::AddClippedEdge(double x0, double y0, double x1, double y1) 
     for (int y = firstRow; y < endRow; ++y) {
         float* row = &area[size_t(y) * stride];
         const double dy = std::min(double(y + 1), y1) - std::max(double(y), y0);
-        const double xNext = x + dxdy * dy;
+        // Rounding must not carry x past the borders the edge was clipped to.
+        const double xNext = std::min(std::max(x + dxdy * dy, 0.0), double(width));
         const double d = dy * direction;
         const double left = std::min(x, xNext), right = std::max(x, xNext);
         const double leftFloor = std::floor(left);
         const int leftCell = int(leftFloor);
         const int rightCell = int(std::ceil(right));
+        firstColumn = std::min(firstColumn, leftCell);
+        endColumn = std::max(endColumn, std::max(rightCell, leftCell + 1) + 1);
         if (rightCell <= leftCell + 1) {
             // Within one pixel column: split by the mean x.
             const double share = 0.5 * (x + xNext) - leftFloor;
@@ -138,11 +141,14 @@ void CoverageRaster::AddPolyline(const Vertex* vertices, size_t n, double width)
 void CoverageRaster::Paint(uint32_t* pixels, uint32_t colour, double opacity) {
     const int r = (colour >> 16) & 0xFF, g = (colour >> 8) & 0xFF, b = colour & 0xFF;
     const float alpha = float(std::min(std::max(opacity, 0.0), 1.0));
+    // Left of the leftmost edge nothing is covered; right of the rightmost every row's sum is
+    // back at zero.
+    const int end = std::min(width, endColumn);
     for (int y = top; y < bottom; ++y) {
         float* row = &area[size_t(y) * stride];
         uint32_t* out = pixels + size_t(y) * width;
         float sum = 0.0f;
-        for (int x = 0; x < width; ++x) {
+        for (int x = firstColumn; x < end; ++x) {
             sum += row[x];
             row[x] = 0.0f;
             const float cover = std::min(1.0f, std::fabs(sum)) * alpha;
@@ -155,8 +161,12 @@ void CoverageRaster::Paint(uint32_t* pixels, uint32_t colour, double opacity) {
                      uint32_t(pg + (g - pg) * cover + 0.5f) << 8 |
                      uint32_t(pb + (b - pb) * cover + 0.5f);
         }
-        row[width] = row[width + 1] = 0.0f;
+        for (int x = std::max(end, firstColumn); x < std::min(stride, endColumn); ++x) {
+            row[x] = 0.0f;
+        }
     }
     top = height;
     bottom = 0;
+    firstColumn = stride;
+    endColumn = 0;
 }

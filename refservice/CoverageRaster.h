@@ -33,5 +33,6 @@ private:
 
     int width, height, stride;
     std::vector<float> area;
-    int top, bottom; // rows touched since the last Paint
+    int top, bottom;            // rows touched since the last Paint
+    int firstColumn, endColumn; // and the columns
 };

@@ -42,9 +42,8 @@ public:
     const std::string& Error() const { return error; }
     uint64_t MappedBytes() const { return size; }
 
-    // Tiles per side at the file's zoom level, and the tile of a world coordinate.
+    // The zoom level of the file's tiles: 2^zoom tiles per side.
     uint32_t TileZoom() const { return tileZoom; }
-    uint32_t TilesPerSide() const { return 1u << tileZoom; }
 
     // The pieces and places of tile (tx, ty): [first, end) into Pieces() and Places().
     void TilePieces(uint32_t tx, uint32_t ty, uint32_t& first, uint32_t& end) const;

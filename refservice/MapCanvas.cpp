@@ -86,12 +86,10 @@ void MapCanvas::Text(const std::wstring& text, int x, int y, FontKind font, uint
                      uint32_t haloColour) {
     SelectObject(dc, fonts[font]);
     SetTextColor(dc, ToColorRef(haloColour));
-    for (int dy = -scale; dy <= scale; dy += scale) {
-        for (int dx = -scale; dx <= scale; dx += scale) {
-            if (dx != 0 || dy != 0) {
-                TextOutW(dc, x + dx, y + dy, text.c_str(), int(text.size()));
-            }
-        }
+    // Four offsets make the halo: each text drawn is a good part of a map's time under Wine.
+    const POINT offsets[4] = {{-scale, 0}, {scale, 0}, {0, -scale}, {0, scale}};
+    for (const POINT& offset : offsets) {
+        TextOutW(dc, x + offset.x, y + offset.y, text.c_str(), int(text.size()));
     }
     SetTextColor(dc, ToColorRef(colour));
     TextOutW(dc, x, y, text.c_str(), int(text.size()));

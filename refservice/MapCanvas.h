@@ -21,8 +21,6 @@ public:
     MapCanvas& operator=(const MapCanvas&) = delete;
 
     bool IsValid() const { return pixels != nullptr; }
-    int Width() const { return width; }
-    int Height() const { return height; }
     const uint32_t* Pixels() const;
 
     void Clear(uint32_t colour);

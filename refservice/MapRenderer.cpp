@@ -23,8 +23,10 @@ const uint32_t kWhite = 0xFFFFFF;
 const uint32_t kInk = 0x333333;
 // Towers closer than this many points share one symbol.
 const int kTowerCell = 10;
-// Places considered for labels, largest first.
-const size_t kMaxPlaceCandidates = 400;
+// Places considered for labels, largest first, and the area (in square points) a map has for
+// each label at most: measuring and drawing text is most of a map's time.
+const size_t kMaxPlaceCandidates = 150;
+const int kPointsPerLabel = 2000;
 
 using Vertex = CoverageRaster::Vertex;
 
@@ -349,7 +351,12 @@ void MapRenderer::DrawPlaces(const Frame& frame, MapCanvas& canvas) const {
     };
     std::vector<Label> labels;
     const int gap = int(4 * s), pad = int(2 * s), dot = int(3 * s);
+    const size_t mostLabels =
+        size_t(frame.view.width) * frame.view.height / (kPointsPerLabel * s * s) + 1;
     for (uint32_t index : candidates) {
+        if (labels.size() >= mostLabels) {
+            break;
+        }
         const GeoData::Place& place = geo->PlaceAt(index);
         const MapCanvas::FontKind font =
             place.capital || place.population >= 100000 ? MapCanvas::BoldLabel : MapCanvas::Label;

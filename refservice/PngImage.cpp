@@ -7,7 +7,7 @@
 namespace {
 
 // Fast compression: a map is mostly flat colour, which deflates well even so.
-const int kLevel = 3;
+const int kLevel = Z_BEST_SPEED;
 
 void Put32(std::string& out, uint32_t value) {
     for (int shift = 24; shift >= 0; shift -= 8) {

@@ -20,7 +20,6 @@ import sys
 TILE_ZOOM = 8
 TILES = 1 << TILE_ZOOM
 WORLD = 1 << 32
-TILE_SIZE = WORLD >> TILE_ZOOM
 MAX_LAT = 85.0511287798
 SEA, BORDER = 0, 1
 HEADER = struct.Struct("<8s13I")

@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "GpsSettings.h"
 #include "ItemHarness.h"
+#include "MapRenderer.h"
 
 using harness::Fixture;
 using harness::PumpUntil;
@@ -86,6 +88,23 @@ public:
     bool started = false;
     std::wstring base;
 };
+
+// What the HTML view shows at (x, y), as 0xRRGGBB.
+uint32_t ShownPixel(HWND control, int x, int y) {
+    RECT client;
+    GetClientRect(control, &client);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    const COLORREF colour = GetPixel(dc, x, y);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return uint32_t(GetRValue(colour)) << 16 | uint32_t(GetGValue(colour)) << 8 | GetBValue(colour);
+}
 
 std::wstring ModuleFolder() {
     wchar_t path[MAX_PATH];
@@ -205,6 +224,21 @@ TEST(DetailGpsWiring, PositionOfTheServingCellFromTheService) {
     CTodayHtmlWindow& map = gps.GetMapWindow();
     ASSERT_TRUE(PumpUntil([&] { return map.IsVisible(); }));
     EXPECT_EQ(service.base + L"/map?lat=50.087465&lon=14.421254", map.GetUrl());
+    // The service's PNG decoded and shown, centred: the serving GSM tower in the middle.
+    RECT client;
+    GetClientRect(map.GetControl(), &client);
+    const uint32_t gsm = MapRenderer::kRadioColours[0];
+    auto isGsm = [gsm](uint32_t colour) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            if (std::abs(int((colour >> shift) & 0xFF) - int((gsm >> shift) & 0xFF)) > 24)
+                return false;
+        }
+        return true;
+    };
+    ASSERT_TRUE(PumpUntil([&] {
+        return isGsm(ShownPixel(map.GetControl(), client.right / 2, client.bottom / 2));
+    })) << std::hex
+        << ShownPixel(map.GetControl(), client.right / 2, client.bottom / 2);
     f.Command(IDM_ITEM_MONITORING);
 
     // The map switched off from the menu hides the map at the next paint.
