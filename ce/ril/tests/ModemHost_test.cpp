@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "ModemTestSupport.h"
 #include "TestFiles.h"
 
@@ -169,12 +172,29 @@ TEST_F(ModemHost, ShowsTheRadioErrorOnTheGpsPortAndSwitchesOffAtOnceWhenThePortS
     Show(modemtest::TcpPort(*gps), 1500);
     EXPECT_NE(std::string::npos, transcript.find("\tNepodařilo se inicializovat knihovnu RIL"))
         << transcript;
-    // The set-up and the first polling cycle are answered, then the port streams. Before, the
-    // host never got past switching monitoring off.
-    faults.streamAfter = 17;
-    auto streaming = modemtest::StartSimulator(WALK, "quectel", "gsm", faults);
+    // The set-up and the first polling cycle are answered, then the port streams: the stream
+    // starts once the first cell is in the log, however many commands the set-up and the cycle
+    // take. Before, the host never got past switching monitoring off.
+    auto streaming = modemtest::StartSimulator(WALK, "quectel", "gsm", SimFaults());
     ASSERT_TRUE(streaming);
-    Show(modemtest::TcpPort(*streaming), 4000, "command Kestrel 40006\n");
+    std::atomic<bool> hostDone{false};
+    std::thread streamer([&] {
+        std::string firstCell;
+        for (char c : std::string(";100;1001;62;23001; \n")) {
+            firstCell += c;
+            firstCell += '\0';
+        }
+        for (int i = 0; i < 6000 && !hostDone; ++i) {
+            if (ReadFileBytes(LOG).find(firstCell) != std::string::npos) {
+                streaming->SetStream(SimFaults::Nmea);
+                return;
+            }
+            Sleep(20);
+        }
+    });
+    Show(modemtest::TcpPort(*streaming), 6000, "command Kestrel 40006\n");
+    hostDone = true;
+    streamer.join();
     EXPECT_NE(std::string::npos, log.find(";100;1001;62;23001; \n")) << log;
     EXPECT_GE(streaming->Connections(), 2u);
 }
