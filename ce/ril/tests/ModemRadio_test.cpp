@@ -345,7 +345,7 @@ TEST_F(ModemRadio, ACommandThatFailedOnceIsAskedAgainNextCycle) {
     auto simulator = StartSimulator(DRIVE, "quectel", "gsm", faults);
     ASSERT_TRUE(simulator);
     ASSERT_EQ(S_OK, Open(TcpPort(*simulator)));
-    HRESULT (*const queries[])
+    HRESULT(*const queries[])
     (HRIL) = {Operator, RIL_GetEquipmentState, RIL_GetSignalQuality, RIL_GetCellTowerInfo};
     for (auto query : queries) {
         EXPECT_EQ(static_cast<DWORD>(RIL_RESULT_ERROR), Ask(query).code);
