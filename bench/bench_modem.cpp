@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
     double cpu = ProcessCpuSeconds() - cpuBefore;
     Report("operator (AT+COPS?)", operatorMs);
     Report("signal (AT+CSQ)", signalMs);
-    Report("cell (3 registrations + QENG)", cellMs);
+    Report("cell (4 registrations + QENG)", cellMs);
     Report("whole polling cycle", cycleMs);
     printf("  CPU time per polling cycle: %.3f ms (ril.dll's threads and this loop)\n",
            cpu * 1e3 / cycles);
