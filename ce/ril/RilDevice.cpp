@@ -10,6 +10,7 @@
 
 #include "ModemDialect.h"
 #include "ModemRadio.h"
+#include "PortHoldOff.h"
 #include "ScenarioRadio.h"
 #include "ril.h"
 #include "RuntimePool.h"
@@ -23,6 +24,8 @@ std::mutex instancesMutex;
 std::set<RadioBackend*> instances;
 // Failed opens per scenario path and contents, for "init fail <count>".
 std::map<std::pair<std::wstring, std::string>, DWORD> failedOpens;
+std::mutex holdOffMutex;
+PortHoldOff holdOff;
 
 std::wstring Setting(const wchar_t* environment, const wchar_t* value) {
     wchar_t text[MAX_PATH];
@@ -124,12 +127,26 @@ HRESULT OpenModem(const std::wstring& port, RILRESULTCALLBACK result, DWORD para
         ReportError(L"unknown modem dialect '" + dialect + L"'");
         return E_FAIL;
     }
+    // Its reason was reported when it was last tried.
+    {
+        std::lock_guard<std::mutex> hold(holdOffMutex);
+        if (holdOff.Held(port, GetTickCount())) {
+            return E_FAIL;
+        }
+    }
+    const DWORD began = GetTickCount();
     auto instance = new ModemRadio(settings, result, parameter, ReportError);
     std::wstring error;
     if (!instance->Open(error)) {
         delete instance;
         ReportError(error);
+        std::lock_guard<std::mutex> hold(holdOffMutex);
+        holdOff.Failed(port, began, GetTickCount());
         return E_FAIL;
+    }
+    {
+        std::lock_guard<std::mutex> hold(holdOffMutex);
+        holdOff.Opened(port);
     }
     std::lock_guard<std::mutex> hold(instancesMutex);
     instances.insert(instance);
