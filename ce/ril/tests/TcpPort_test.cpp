@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "ImportPatch.h"
 #include "NameLookup.h"
 #include "TcpPort.h"
 
@@ -66,40 +67,12 @@ private:
         return WSAHOST_NOT_FOUND;
     }
 
-    // Puts replacement into this program's import of ws2_32's getaddrinfo; what was there.
+    // Puts replacement into this program's import of getaddrinfo; what was there.
     static void* Patch(void* replacement) {
-        auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-        auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-        auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& directory =
-            nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
-        for (; import->Name; ++import) {
-            if (_stricmp(reinterpret_cast<char*>(base + import->Name), "ws2_32.dll") != 0) {
-                continue;
-            }
-            auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
-            auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
-            for (; name->u1.AddressOfData; ++name, ++slot) {
-                if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) {
-                    continue;
-                }
-                auto* byName =
-                    reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
-                if (std::strcmp(reinterpret_cast<char*>(byName->Name), "getaddrinfo") != 0) {
-                    continue;
-                }
-                DWORD protection;
-                VirtualProtect(&slot->u1.Function, sizeof(slot->u1.Function), PAGE_READWRITE,
-                               &protection);
-                void* was = reinterpret_cast<void*>(slot->u1.Function);
-                slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-                VirtualProtect(&slot->u1.Function, sizeof(slot->u1.Function), protection,
-                               &protection);
-                return was;
-            }
-        }
-        return nullptr;
+        HMODULE program = GetModuleHandleW(nullptr);
+        void* was = ImportedAddress(program, "getaddrinfo");
+        const ImportRedirect redirect = {"getaddrinfo", replacement};
+        return was && RedirectImports(program, &redirect, 1) == 1 ? was : nullptr;
     }
 
     static HangingResolver* instance;
